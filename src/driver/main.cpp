@@ -1,0 +1,69 @@
+// tarvix++: Bayesian genotype calling for two-channel SNP-array intensity data.
+#include <iostream>
+#include <new>
+
+#include "driver/options.hpp"
+#include "numeric/random.hpp"
+#include "output/output_files.hpp"
+#include "state/data.hpp"
+#include "state/error.hpp"
+
+namespace {
+
+void print_banner()
+{
+    std::cout << std::endl << "tarvix++" << std::endl << "========" << std::endl << std::endl;
+}
+
+void analyse_every_snp(data& d)
+{
+    std::cout << std::endl << "algorithm" << std::endl;
+    for (int i = 0; i < d.n_snps; ++i) {
+        d.current_snp = i;
+        std::cout << std::endl << "snp " << i + 1 << " [" << d.snps[i].rs << "] " << std::endl;
+        d.v1();
+    }
+    std::cout << std::endl;
+}
+
+int run(int argc, char** argv)
+{
+    if (help_requested(argc, argv)) {
+        print_usage(std::cout);
+        return 0;
+    }
+    data d;
+    print_banner();
+    MT generator(choose_seed(argc, argv));
+    Random::Set(generator);
+
+    parse_input_options(d, argc, argv);
+    // No model option affects the reading, so both passes are taken before it: a meaningless
+    // setting or an unwritable output prefix then stops the run before any input is read.
+    parse_model_options(d, argc, argv);
+    check_settings(d);
+    check_output_files(d);
+
+    d.read_data();
+    analyse_every_snp(d);
+    d.output_mcmc();
+    std::cout << "finished" << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const run_error& e) {
+        std::cout.flush();
+        std::cerr << "tarvix++: " << e.what() << std::endl;
+        return e.status;
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "tarvix++: out of memory" << std::endl;
+        return 1;
+    }
+}

@@ -1,0 +1,164 @@
+#include "input/intensity_file.hpp"
+
+#include <boost/iostreams/device/file.hpp>
+#include <boost/iostreams/filter/bzip2.hpp>
+#include <boost/iostreams/filter/gzip.hpp>
+#include <boost/iostreams/filtering_stream.hpp>
+
+#include <cstring>
+#include <fstream>
+#include <ios>
+
+#include "input/side_files.hpp"
+#include "state/error.hpp"
+
+namespace io = boost::iostreams;
+
+namespace input {
+
+namespace {
+
+constexpr int gzip_window_bits = 15;
+constexpr std::streamsize filter_buffer_size = 4096;
+// Large reads from the chain keep the per-line cost at a memchr.
+constexpr std::size_t block_size = std::size_t{1} << 20;
+
+enum class layer { none, gzip, bzip2 };
+
+const char* flag_of(layer l)
+{
+    return l == layer::gzip ? "-gz" : "-bz2";
+}
+
+const char* name_of(layer l)
+{
+    return l == layer::gzip ? "gzip" : "bzip2";
+}
+
+}  // namespace
+
+void check_compression(const std::string& name, bool gz, bool bz2)
+{
+    std::ifstream file = open_input(name, "intensity file");
+    unsigned char magic[4] = {0, 0, 0, 0};
+    file.read(reinterpret_cast<char*>(magic), sizeof magic);
+    const std::streamsize n = file.gcount();
+    if (file.bad())
+        throw run_error(name + ": cannot read intensity file");
+
+    layer found = layer::none;
+    if (n >= 2 && magic[0] == 0x1f && magic[1] == 0x8b)
+        found = layer::gzip;
+    else if (n >= 4 && std::memcmp(magic, "BZh", 3) == 0 && magic[3] >= '1' && magic[3] <= '9')
+        found = layer::bzip2;
+    // The outermost layer of the file: bzip2 when both flags are given.
+    const layer expected = bz2 ? layer::bzip2 : gz ? layer::gzip : layer::none;
+    if (found == expected)
+        return;
+    if (expected == layer::none)
+        throw run_error(name + ": the file is " + name_of(found) + "-compressed but " +
+                        flag_of(found) + " is not given");
+    if (found == layer::none)
+        throw run_error(name + ": " + flag_of(expected) + " is given but the file is not " +
+                        name_of(expected) + "-compressed (no " + name_of(expected) +
+                        " magic bytes)");
+    throw run_error(name + ": the file is " + name_of(found) + "-compressed, not " +
+                    name_of(expected) + ": give " + flag_of(found) + " instead of " +
+                    flag_of(expected));
+}
+
+struct intensity_file::chain {
+    io::filtering_istream in;
+};
+
+intensity_file::intensity_file(const std::string& name, bool gz, bool bz2)
+    : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size)
+{
+    check_compression(name, gz, bz2);
+    io::file_source source(name, std::ios::in | std::ios::binary);
+    if (!source.is_open())
+        throw run_error(name + ": cannot open intensity file");
+    if (gz)
+        chain_->in.push(io::gzip_decompressor(gzip_window_bits, filter_buffer_size));
+    if (bz2)
+        chain_->in.push(io::bzip2_decompressor(io::bzip2::default_small, filter_buffer_size));
+    chain_->in.push(source);
+    // A decompressor that meets corrupt or truncated data throws; without this the stream
+    // would only set badbit and the data would look merely short.
+    chain_->in.exceptions(std::ios::badbit);
+}
+
+intensity_file::~intensity_file()
+{
+    // Closing a chain left early (range end or a reported error) must not throw from here.
+    try {
+        chain_->in.reset();
+    } catch (...) {
+    }
+}
+
+void intensity_file::fail(const std::string& what) const
+{
+    fail_at(line_, what);
+}
+
+void intensity_file::fail_at(long line, const std::string& what) const
+{
+    throw run_error(name_ + ":" + std::to_string(line) + ": " + what);
+}
+
+void intensity_file::fill()
+{
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == buffer_.size())
+        buffer_.resize(buffer_.size() * 2);
+    std::streamsize got = 0;
+    try {
+        chain_->in.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+        got = chain_->in.gcount();
+    } catch (const io::gzip_error&) {
+        fail_at(line_ + 1, "corrupt or truncated gzip data");
+    } catch (const io::bzip2_error&) {
+        fail_at(line_ + 1, "corrupt or truncated bzip2 data");
+    } catch (const std::exception& e) {
+        fail_at(line_ + 1, std::string("read error (") + e.what() + ")");
+    }
+    if (got == 0)
+        at_end_ = true;
+    end_ += static_cast<std::size_t>(got);
+}
+
+bool intensity_file::next_line(std::string_view& line)
+{
+    std::size_t scanned = 0;   // bytes after begin_ already known to hold no newline
+    for (;;) {
+        const char* start = buffer_.data() + begin_;
+        const std::size_t held = end_ - begin_;
+        const void* nl = std::memchr(start + scanned, '\n', held - scanned);
+        if (nl != nullptr) {
+            const auto length = static_cast<std::size_t>(static_cast<const char*>(nl) - start);
+            line = std::string_view(start, length);
+            begin_ += length + 1;
+            terminated_ = true;
+            ++line_;
+            return true;
+        }
+        if (at_end_) {
+            if (held == 0)
+                return false;
+            line = std::string_view(start, held);
+            begin_ = end_;
+            terminated_ = false;
+            ++line_;
+            return true;
+        }
+        scanned = held;
+        fill();
+    }
+}
+
+}  // namespace input

@@ -1,0 +1,55 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Line-by-line reading of one cohort's intensity file through the decompression chain.
+namespace input {
+
+// Throws run_error when the file cannot be opened or when its first bytes disagree with the
+// compression flags (gzip: 1f 8b; bzip2: "BZh" and a digit), naming the flag that is missing
+// or wrong. With both flags only the outer (bzip2) layer is checked here; a bad inner gzip
+// layer is reported as corrupt data when it is read.
+void check_compression(const std::string& name, bool gz, bool bz2);
+
+// Opens the file through a Boost.Iostreams filtering stream: a gzip decompressor (15-bit
+// window, 4096-byte buffer) when `gz`, then a bzip2 decompressor (default parameters,
+// 4096-byte buffer) when `bz2`, then the file source. The chain is torn down on destruction.
+// Lines are cut out of large blocks read from the chain, so no per-token stream work is done.
+class intensity_file {
+public:
+    intensity_file(const std::string& name, bool gz, bool bz2);
+    ~intensity_file();
+    intensity_file(const intensity_file&) = delete;
+    intensity_file& operator=(const intensity_file&) = delete;
+
+    // The next line without its newline, valid until the next call; false at the end of the
+    // data. A last line without a final newline is returned like any other. A corrupt or
+    // truncated compressed stream throws run_error naming the file and line.
+    bool next_line(std::string_view& line);
+    // Whether the line last returned ended in a newline.
+    bool terminated() const { return terminated_; }
+    // 1-based number of the line last returned (0 before the first).
+    long line_number() const { return line_; }
+    const std::string& name() const { return name_; }
+    // Throws run_error "name:line: what" for the line last returned.
+    [[noreturn]] void fail(const std::string& what) const;
+    [[noreturn]] void fail_at(long line, const std::string& what) const;
+
+private:
+    void fill();
+
+    struct chain;
+    std::string name_;
+    std::unique_ptr<chain> chain_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;     // start of the unread data
+    std::size_t end_ = 0;       // end of the data held
+    bool at_end_ = false;
+    bool terminated_ = false;
+    long line_ = 0;
+};
+
+}  // namespace input

@@ -1,0 +1,97 @@
+#include <cstddef>
+#include <iostream>
+#include <iterator>
+#include <set>
+
+#include "input/grid.hpp"
+#include "state/data.hpp"
+
+namespace {
+
+// The 1st and 99th percentile of the distinct values: positions n/100 and 99n/100.
+void percentile_range(const std::set<double>& values, double& lo, double& hi)
+{
+    if (values.empty())
+        return;
+    const std::size_t n = values.size();
+    lo = *std::next(values.begin(), static_cast<std::ptrdiff_t>(n / 100));
+    hi = *std::next(values.begin(), static_cast<std::ptrdiff_t>(99 * n / 100));
+}
+
+}  // namespace
+
+void data::calc_range(snp& s)
+{
+    std::cout << std::endl << " Calculating range of data ";
+    s.x_lo = s.y_lo = -1000;
+    s.x_hi = s.y_hi = 1000;
+    std::set<double> xs;
+    std::set<double> ys;
+    for (const auto& cohort : s.points) {
+        for (const xy& p : cohort) {
+            xs.insert(p[0]);
+            ys.insert(p[1]);
+        }
+    }
+    percentile_range(xs, s.x_lo, s.x_hi);
+    percentile_range(ys, s.y_lo, s.y_hi);
+    std::cout << std::endl
+              << " " << s.x_lo << "  " << s.x_hi << "  " << s.y_lo << "  " << s.y_hi;
+}
+
+// Precondition: the record holds `n_cohorts` cohorts of points and `calc_range` has run on it.
+void data::clump_data(snp& s)
+{
+    s.clumps.clear();
+    s.clumps.resize(static_cast<std::size_t>(n_cohorts));
+    const double dx = input::cell_size(s.x_lo, s.x_hi, approx_grid);
+    const double dy = input::cell_size(s.y_lo, s.y_hi, approx_grid);
+    std::cout << std::endl
+              << " Clumping points as approximation " << " (delta x: " << dx << " y: " << dy << ")";
+    if (n_cohorts < 1) {
+        std::cout << std::endl << std::endl;
+        return;
+    }
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
+        const std::vector<xy>& pts = s.points[j];
+        // A clump is all male only when the sex of every member is known to be male.
+        const bool sexes_known = chrX && j < point_sex.size() && point_sex[j].size() == pts.size();
+        int occupied = 0;
+        for (std::size_t i = 0; i < pts.size(); ++i) {
+            const bool male = sexes_known && point_sex[j][i] == 1;
+            auto& column = s.clumps[j][input::cell_corner(pts[i][0], dx)];
+            auto [it, inserted] = column.try_emplace(input::cell_corner(pts[i][1], dy));
+            point& clump = it->second;
+            if (inserted) {
+                clump.w = 1;
+                clump.call = 3;
+                clump.probs = {0, 0, 0, 0};
+                clump.all_male = male;
+                ++occupied;
+            } else {
+                ++clump.w;
+                clump.all_male = clump.all_male && male;
+            }
+        }
+        std::cout << std::endl << " " << j << " : number of non-empty points :: " << occupied;
+    }
+    std::cout << std::endl << std::endl;
+}
+
+// Precondition: `clump_data` has built the record's clumps with the present range, and
+// `calls` and `call_probs` are sized for the SNP.
+void data::set_calls_from_points(snp& s)
+{
+    std::cout << std::endl << " Declumping points for final round " << std::endl;
+    const double dx = input::cell_size(s.x_lo, s.x_hi, approx_grid);
+    const double dy = input::cell_size(s.y_lo, s.y_hi, approx_grid);
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
+        const std::vector<xy>& pts = s.points[j];
+        for (std::size_t i = 0; i < pts.size(); ++i) {
+            const point& clump =
+                s.clumps[j].at(input::cell_corner(pts[i][0], dx)).at(input::cell_corner(pts[i][1], dy));
+            calls[j][i] = clump.call;
+            call_probs[j][i] = clump.probs;
+        }
+    }
+}

@@ -1,0 +1,212 @@
+#include <algorithm>
+#include <cstddef>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/intensity_file.hpp"
+#include "input/number_parse.hpp"
+#include "input/side_files.hpp"
+#include "input/tokens.hpp"
+#include "state/data.hpp"
+#include "state/error.hpp"
+
+namespace {
+
+constexpr int text_fields = 5;   // SNP_ID, rs, position, allele1, allele2
+
+// Reads the header line and returns the number of individuals it announces: the tokens after
+// the first five, halved and rounded down. The header must end in a newline and hold at least
+// five tokens.
+int read_header(input::intensity_file& file)
+{
+    std::string_view line;
+    if (!file.next_line(line))
+        file.fail_at(1, "the file is empty: a header line is needed");
+    if (!file.terminated())
+        file.fail("the header line has no newline: the file ends inside it");
+    const int tokens = input::token_cursor(line).count_rest();
+    if (tokens < text_fields)
+        file.fail("the header has " + std::to_string(tokens) + " tokens; at least " +
+                  std::to_string(text_fields) + " are needed");
+    return (tokens - text_fields) / 2;
+}
+
+// Number of SNP lines of an intensity file: the lines after the header, a last line without a
+// final newline included, trailing lines that hold only whitespace excluded.
+int count_snp_lines(const std::string& name, bool gz, bool bz2)
+{
+    input::intensity_file file(name, gz, bz2);
+    read_header(file);
+    long last_data_line = 1;
+    std::string_view line;
+    while (file.next_line(line))
+        if (!input::is_blank(line))
+            last_data_line = file.line_number();
+    return static_cast<int>(last_data_line - 1);
+}
+
+std::string intensity_count_message(int expected, int found)
+{
+    return "expected " + std::to_string(expected) + " intensities, found " + std::to_string(found);
+}
+
+}  // namespace
+
+void data::read_data()
+{
+    std::cout.precision(10);
+    std::cout << "setting precision" << std::endl;
+    std::cout << "reading data" << std::endl;
+    if (chrX)
+        std::cout << "assuming X chromosome mode" << std::endl;
+
+    n_cohorts = static_cast<int>(input_files.size());
+    if (n_cohorts == 0)
+        throw run_error("no intensity file given: name one per cohort after -i");
+    if (chrX && sex_files.size() < input_files.size())
+        throw run_error("X chromosome mode needs one sex file per cohort: " +
+                        std::to_string(input_files.size()) + " intensity files but " +
+                        std::to_string(sex_files.size()) + " sex files after -chrX");
+    const auto nc = static_cast<std::size_t>(n_cohorts);
+    n_individuals.assign(nc, 0);
+    n_file_individuals.assign(nc, 0);
+    sex_counts.assign(nc, {0, 0, 0});
+    sex.clear();
+
+    const int total = count_snp_lines(input_files[0], gz, bz2);
+    std::cout << " # snps = " << total << std::endl;
+
+    if (first_snp < 1)
+        first_snp = 1;
+    if (last_snp < 1 || last_snp < first_snp || last_snp > total)
+        last_snp = total;
+    if (first_snp > total)
+        throw run_error(input_files[0] + ": the selected range starts at SNP " + std::to_string(first_snp) +
+                        " but the file holds " + std::to_string(total) + " SNPs");
+    n_snps = last_snp + 1 - first_snp;
+    std::cout << " snp range " << first_snp << "-" << last_snp << std::endl;
+    snps.assign(static_cast<std::size_t>(n_snps), snp{});
+    for (snp& record : snps) {
+        record.points.resize(nc);
+        record.cohort_index.resize(nc);
+        record.missing.resize(nc);
+    }
+
+    for (std::size_t j = 0; j < nc; ++j) {
+        {
+            input::intensity_file file(input_files[j], gz, bz2);
+            n_individuals[j] = read_header(file);
+        }
+        n_file_individuals[j] = n_individuals[j];
+        std::cout << " cohort " << j << " # ind = " << n_individuals[j] << std::endl;
+        if (!chrX)
+            continue;
+        std::ifstream sex_file = input::open_input(sex_files[j], "sex file");
+        std::cout << "reading file " << sex_files[j] << std::endl;
+        std::vector<int> codes = input::read_sex_codes(sex_file, sex_files[j], sex_counts[j]);
+        std::cout << " # males = " << sex_counts[j][1] << "\t# females = " << sex_counts[j][2]
+                  << "\t# unknown " << sex_counts[j][0] << std::endl;
+        if (codes.size() != static_cast<std::size_t>(n_individuals[j])) {
+            std::cout << "sex file doesn't contain correct number of individuals" << std::endl;
+            std::cout << " " << codes.size() << "  " << n_individuals[j] << std::endl;
+            throw run_error(sex_files[j] + ": holds " + std::to_string(codes.size()) + " sex codes but " +
+                            input_files[j] + " has " + std::to_string(n_individuals[j]) + " individuals", 1);
+        }
+        sex.push_back(std::move(codes));
+    }
+
+    std::unique_ptr<input::snp_info_reader> info;
+    if (!snp_info_file.empty())
+        info = std::make_unique<input::snp_info_reader>(snp_info_file);
+
+    std::string key;
+    double prior = -1;
+    for (std::size_t j = 0; j < nc; ++j) {
+        input::intensity_file file(input_files[j], gz, bz2);
+        std::cout << " reading file : " << input_files[j] << std::endl;
+        const int n = n_individuals[j];
+        const int expected = 2 * n;
+        std::string_view line;
+        // The header and the SNPs before the range are skipped without looking inside them.
+        for (int k = 0; k < first_snp; ++k)
+            if (!file.next_line(line))
+                file.fail_at(file.line_number() + 1, "the file ends after " + std::to_string(file.line_number()) +
+                                                         " lines, before SNP " + std::to_string(first_snp));
+        if (j == 0 && info && first_snp > 1)
+            info->skip(first_snp - 1);
+
+        for (int s = 0; s < n_snps; ++s) {
+            std::cout << "\r snp [" << s + 1 << "/" << n_snps << "]" << std::flush;
+            if (!file.next_line(line))
+                file.fail_at(file.line_number() + 1,
+                             "the file ends after " + std::to_string(file.line_number() - 1) + " SNP lines; SNP " +
+                                 std::to_string(first_snp + s) + " is needed (" + input_files[0] + " has " +
+                                 std::to_string(total) + ")");
+            snp& record = snps[static_cast<std::size_t>(s)];
+            input::token_cursor cursor(line);
+            std::string_view fields[text_fields];
+            for (int f = 0; f < text_fields; ++f)
+                if (!cursor.next(fields[f]))
+                    file.fail("expected " + std::to_string(text_fields) + " text fields and " +
+                              std::to_string(expected) + " intensities, found " + std::to_string(f) + " tokens");
+            if (j > 0 && fields[0] != record.SNP_ID)
+                std::cerr << "warning: " << input_files[j] << ":" << file.line_number() << ": SNP_ID "
+                          << fields[0] << " differs from " << record.SNP_ID << " in " << input_files[j - 1]
+                          << std::endl;
+            record.SNP_ID.assign(fields[0]);
+            record.rs.assign(fields[1]);
+            record.position.assign(fields[2]);
+            record.allele1.assign(fields[3]);
+            record.allele2.assign(fields[4]);
+
+            if (j == 0) {
+                record.prior_allele_freq = -1;
+                if (info) {
+                    std::cout << " read SNP information " << std::endl;
+                    info->next(key, prior);
+                    if (key != record.rs) {
+                        std::cout << "MISMATCH!!!!!" << std::endl;
+                        std::cout << key << " " << record.rs << std::endl;
+                    }
+                    record.prior_allele_freq = prior;
+                }
+            }
+
+            std::vector<xy>& points = record.points[j];
+            std::vector<int>& missing = record.missing[j];
+            points.clear();
+            missing.clear();
+            points.reserve(static_cast<std::size_t>(n));
+            for (int i = 0; i < n; ++i) {
+                std::string_view token[2];
+                xy p{0, 0};
+                bool is_missing = false;
+                for (int d = 0; d < 2; ++d) {
+                    if (!cursor.next(token[d]))
+                        file.fail(intensity_count_message(expected, 2 * i + d));
+                    const input::parse_result r = input::parse_intensity(token[d], p[static_cast<std::size_t>(d)]);
+                    if (r == input::parse_result::bad)
+                        file.fail("token " + std::to_string(text_fields + 1 + 2 * i + d) + " (" +
+                                  (d == 0 ? "first" : "second") + " intensity of individual " +
+                                  std::to_string(i + 1) + "): " + input::quoted(token[d]) +
+                                  " is neither a finite number nor NaN/NA");
+                    is_missing = is_missing || r == input::parse_result::missing;
+                }
+                if (is_missing)
+                    missing.push_back(i);
+                else
+                    points.push_back(p);
+            }
+            const int extra = cursor.count_rest();
+            if (extra > 0)
+                file.fail(intensity_count_message(expected, expected + extra));
+            record.cohort_index[j].assign(points.size(), static_cast<int>(j));
+        }
+        std::cout << std::endl;
+    }
+    std::cout << "..done" << std::endl;
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include <array>
+#include <fstream>
+#include <string>
+#include <vector>
+
+// The plain-text inputs beside the intensity files: sex files and the SNP information file.
+namespace input {
+
+// Opens a file for reading (binary, so bytes arrive unchanged); throws run_error naming the
+// file and `kind` ("intensity file", "sex file", ...) when it is a directory or cannot be opened.
+std::ifstream open_input(const std::string& name, const std::string& kind);
+
+// Reads every sex code of an opened sex file, in file order, with any layout of whitespace.
+// Each token must be the integer 0 (unknown), 1 (male) or 2 (female); anything else throws
+// run_error naming the file, line and token. `counts[c]` receives the number of codes c.
+std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std::array<int, 3>& counts);
+
+// The SNP information file, read line by line: line k describes SNP k. Fields 1 (the key
+// matched against `rs`) and 5 (the reference allele frequency) are used; 2 to 4 and any
+// beyond 5 are ignored.
+class snp_info_reader {
+public:
+    explicit snp_info_reader(const std::string& name);
+
+    // Skips the lines of the SNPs before the range; throws run_error when the file is shorter.
+    void skip(int lines);
+    // Reads the next line. `prior` is the frequency in [0, 1], or -1 (unknown) for "NA"/"NaN"
+    // in any case or a negative number; any other text, a value above 1 or a non-finite value,
+    // fewer than five fields or a missing line throws run_error naming the line.
+    void next(std::string& key, double& prior);
+
+private:
+    bool next_line();
+
+    std::string name_;
+    std::ifstream in_;
+    std::string line_;
+    long line_number_ = 0;
+};
+
+}  // namespace input

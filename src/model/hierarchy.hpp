@@ -1,0 +1,32 @@
+#pragma once
+#include <cmath>
+
+#include "state/data.hpp"
+
+// Shared pieces of the hierarchical model: the mean–spread Beta and mean–variance Gamma
+// parametrisations, the Gamma log density, and the one hyperparameter update that every
+// family uses. All densities are on the natural log scale.
+
+// Beta(beta_a(m, v), beta_b(m, v)) has mean m and variance m(1 - m)v; m, v in (0, 1).
+inline double beta_a(double m, double v) { return m * (1 - v) / v; }
+inline double beta_b(double m, double v) { return (1 - m) * (1 - v) / v; }
+
+// Gamma log density by shape and rate. Non-positive x gives NaN or -inf, which no
+// acceptance test takes.
+inline double gamma_log_density(double x, double shape, double rate)
+{
+    return (shape - 1) * std::log(x) + shape * std::log(rate) - std::lgamma(shape) - rate * x;
+}
+
+// Log prior of one per-cohort value of `f` given its mean and spread hyperparameters
+// (mean–spread Beta for the bounded families, mean–variance Gamma for the positive ones).
+double family_log_prior(family f, double x, double mean, double var);
+
+// The per-cohort value of family `f` in cohort j (class k for r; k is ignored otherwise).
+double& family_value(data& d, family f, int j, int k);
+// The mean or spread hyperparameter of `f` (class k for r).
+double& family_hyper(data& d, family f, hyper_role role, int k);
+
+// One Metropolis–Hastings step (or, when maximising, one improvement step) of the mean or
+// spread hyperparameter of `f`, class k for r. Draws one proposal and, when sampling, one uniform.
+void update_hyperparameter(data& d, family f, hyper_role role, int k);

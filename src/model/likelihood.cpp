@@ -1,0 +1,82 @@
+#include "model/likelihood.hpp"
+
+#include <iostream>
+
+#include "model/hierarchy.hpp"
+#include "numeric/densities.hpp"
+
+namespace {
+constexpr double two_pi = 6.283185308;
+constexpr double null_centre = 0.89;
+constexpr double null_precision = 0.01;   // each coordinate has variance 100
+constexpr double null_determinant = 10000;
+}  // namespace
+
+class_density density_of_class(const data& d, int k, int j)
+{
+    if (k == 3) {
+        return {null_centre, null_centre, null_precision, 0, null_precision,
+                std::log(two_pi * std::sqrt(null_determinant))};
+    }
+    const double s = d.sigma[j];
+    const double t = d.varfrac[j];
+    const double rho = d.r[j][k];
+    const double s2 = s * s;
+    double vx = s2, vy = s2, c = -rho * s2;
+    if (k == 0) {
+        vy = t * t * s2;
+        c = -rho * s2 * t;
+    } else if (k == 2) {
+        vx = t * t * s2;
+        c = -rho * s2 * t;
+    }
+    const double det = vx * vy - c * c;
+    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, c / det, vx / det, std::log(two_pi * std::sqrt(det))};
+}
+
+double data::log_posterior_X_given_K(int k, int j)
+{
+    if (print_names) std::cout << "log_posterior_X_given_K()" << std::endl;
+    const class_density cd = density_of_class(*this, k, j);
+    double sum = 0;
+    if (!clumped) {
+        const std::vector<xy>& pts = snps[current_snp].points[j];
+        const std::vector<int>& cl = calls[j];
+        for (std::size_t i = 0; i < cl.size(); ++i)
+            if (cl[i] == k) sum += cd.log_phi(pts[i][0], pts[i][1]);
+        return sum;
+    }
+    for (const auto& [x, column] : snps[current_snp].clumps[j])
+        for (const auto& [y, c] : column)
+            if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, y)) - c.w * cd.log_norm;
+    return sum;
+}
+
+double data::log_posterior()
+{
+    std::array<double, 7>& t = log_posterior_terms;
+    t.fill(0);
+    for (int j = 0; j < n_cohorts; ++j)
+        for (int k = 0; k < 4; ++k) t[0] += log_posterior_X_given_K(k, j);
+    for (int j = 0; j < n_cohorts; ++j)
+        for (int k = 0; k < 4; ++k) t[1] += N[j][k] * std::log(lambda[j][k]);
+    for (int j = 0; j < n_cohorts; ++j) t[2] += p_lambda(j);
+
+    const double ac = c_alpha_cohorts, ap = c_alpha_prior_snp;
+    for (int j = 0; j < n_cohorts; ++j)
+        t[3] += log_dbeta(alpha[j], beta_a(alpha_star, ac), beta_b(alpha_star, ac));
+    t[3] += log_dbeta(alpha_prior[0] / alpha_prior_strength, beta_a(alpha_star, ap), beta_b(alpha_star, ap));
+    t[3] += log_dbeta(alpha_star, alpha_star_prior[0], alpha_star_prior[1]);
+
+    for (int j = 0; j < n_cohorts; ++j)
+        t[4] += log_dbeta(eta[j], beta_a(eta_mean, eta_var), beta_b(eta_mean, eta_var));
+    t[4] += log_dbeta(eta_mean, eta_mean_prior[0], eta_mean_prior[1]);
+    t[4] += log_dbeta(eta_var, eta_var_prior[0], eta_var_prior[1]);
+
+    t[5] = p_mu();
+    t[6] = p_Var();
+
+    double total = 0;
+    for (double term : t) total += term;
+    return total;
+}

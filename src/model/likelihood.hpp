@@ -1,0 +1,27 @@
+#pragma once
+#include <cmath>
+
+#include "state/data.hpp"
+
+// The bivariate normal density of one class of one cohort, reduced to what the inner loops
+// need: the centre, the precision entries a, b, e and the log normaliser log(2*pi*sqrt(D)).
+// Its correlation coefficient is +r (the off-diagonal covariance entry is -c).
+struct class_density {
+    double mx, my;
+    double a, b, e;
+    double log_norm;
+
+    // Quadratic form Q of the point (x, y) about the centre.
+    double quad(double x, double y) const
+    {
+        const double dx = x - mx;
+        const double dy = y - my;
+        return a * dx * dx + 2 * b * dx * dy + e * dy * dy;
+    }
+    // log phi_k(x, y).
+    double log_phi(double x, double y) const { return -0.5 * quad(x, y) - log_norm; }
+};
+
+// Density of class k (0, 1, 2 genotype classes; 3 the fixed null class) of cohort j, from the
+// current sigma, varfrac, r and mu.
+class_density density_of_class(const data& d, int k, int j);

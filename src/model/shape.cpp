@@ -1,0 +1,135 @@
+// Cluster shape updates: independence proposals of each cohort's centre, fraction, length,
+// gradient and departure from their current priors, judged by the class likelihoods alone.
+#include <cmath>
+#include <iostream>
+
+#include "model/hierarchy.hpp"
+#include "model/proposal.hpp"
+#include "numeric/random.hpp"
+#include "numeric/variates.hpp"
+
+namespace {
+
+constexpr double two_pi = 6.283185308;
+
+// One independence step of the shape parameter held in theta[0 .. dim-1] of cohort j.
+// `draw` puts a proposal in place, or leaves theta as it is when the draw is out of range;
+// `log_prior` evaluates the prior at the current theta.
+template <class Draw, class LogPrior>
+void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_prior, double& counter, bool trace)
+{
+    const bool trace_accept = trace && d.print_names && !d.sampling;
+    const double lp_before = trace_accept ? d.log_posterior() : 0;
+    const double L_old = 0 - d.log_posterior_X_given_K(0, j) - d.log_posterior_X_given_K(1, j) -
+                         d.log_posterior_X_given_K(2, j);
+    const double old_theta[2] = {theta[0], dim > 1 ? theta[1] : 0};
+    const double prior_old = log_prior();
+    draw();
+    d.set_mu_from_params(j);
+    const double prior_new = log_prior();
+    double mh = L_old + d.log_posterior_X_given_K(0, j);
+    mh += d.log_posterior_X_given_K(1, j);
+    mh += d.log_posterior_X_given_K(2, j);
+    mh = mh + prior_new - prior_old;
+    // The proposal is the prior, so the two cancel and the likelihood difference decides.
+    const double a = mh - prior_new + prior_old;
+    if (accept_move(d.sampling, mh, a)) {
+        counter += 1;
+        if (trace_accept)
+            std::cout << "accept" << std::endl
+                      << "old = " << lp_before << " new = " << d.log_posterior() << " mh = " << mh << std::endl;
+        return;
+    }
+    for (int c = 0; c < dim; ++c) theta[c] = old_theta[c];
+    d.set_mu_from_params(j);
+}
+
+struct shape_family {
+    family f;
+    const char* trace;
+    double data::*sampling_counter;
+    double data::*maximising_counter;
+    bool trace_accept;
+};
+
+// The cohort steps of a scalar shape parameter, then its mean and spread hyperparameters.
+void update_shape_family(data& d, const shape_family& s)
+{
+    if (d.print_names) std::cout << s.trace << std::endl;
+    const bool gamma = s.f == family::length || s.f == family::gradient;
+    const proposal_kind support = gamma ? proposal_kind::gamma : proposal_kind::beta_plain;
+    double& counter = d.*(d.sampling ? s.sampling_counter : s.maximising_counter);
+    for (int j = 0; j < d.n_cohorts; ++j) {
+        double& x = family_value(d, s.f, j, 0);
+        const double m = family_hyper(d, s.f, hyper_role::mean, 0);
+        const double v = family_hyper(d, s.f, hyper_role::var, 0);
+        const auto draw = [&] {
+            const double x_new = gamma ? rgamma(m * m / v, m / v)
+                                       : genbet(static_cast<float>(beta_a(m, v)), static_cast<float>(beta_b(m, v)));
+            if (inside_support(support, x_new)) x = x_new;
+        };
+        const auto log_prior = [&] { return family_log_prior(s.f, x, m, v); };
+        shape_step(d, j, &x, 1, draw, log_prior, counter, s.trace_accept);
+    }
+    update_hyperparameter(d, s.f, hyper_role::mean, 0);
+    update_hyperparameter(d, s.f, hyper_role::var, 0);
+}
+
+}  // namespace
+
+void data::update_fractions()
+{
+    update_shape_family(*this, {family::fraction, "update_fractions()", &data::accept_fraction, &data::accept_fraction, true});
+}
+
+void data::update_departures()
+{
+    update_shape_family(*this, {family::departure, "update_departures()", &data::accept_departure, &data::accept_departure, false});
+}
+
+void data::update_lengths()
+{
+    update_shape_family(*this, {family::length, "update_lengths()", &data::accept_length, &data::accept_mu, true});
+}
+
+void data::update_gradients()
+{
+    update_shape_family(*this, {family::gradient, "update_gradients()", &data::accept_gradient, &data::accept_mu, true});
+}
+
+void data::update_centers()
+{
+    if (print_names) std::cout << "update_centers()" << std::endl;
+    Normal normal;
+    for (int j = 0; j < n_cohorts; ++j) {
+        xy& c = center[j];
+        const auto draw = [&] {
+            c[0] = center_mean[0] + std::sqrt(center_var) * normal.Next();
+            c[1] = center_mean[1] + std::sqrt(center_var) * normal.Next();
+        };
+        const auto log_prior = [&] {
+            return -0.5 * (std::log(two_pi * center_var) + (c[0] - center_mean[0]) * (c[0] - center_mean[0]) / center_var) -
+                   0.5 * (std::log(two_pi * center_var) + (c[1] - center_mean[1]) * (c[1] - center_mean[1]) / center_var);
+        };
+        shape_step(*this, j, c.data(), 2, draw, log_prior, accept_center, true);
+    }
+
+    // Conjugate steps of the centre hyperparameters given the cohort centres.
+    const double n = n_cohorts;
+    if (print_names) std::cout << "update_center_mean()" << std::endl;
+    Normal hyper_normal;
+    for (int dim = 0; dim < 2; ++dim) {
+        double S = 0;
+        for (int j = 0; j < n_cohorts; ++j) S += center[j][dim];
+        const double M = S / n, V = center_var / n;
+        center_mean[dim] = M;
+        if (sampling) center_mean[dim] = M + std::sqrt(V) * hyper_normal.Next();
+    }
+    if (print_names) std::cout << "update_center_var()" << std::endl;
+    double SS = 0;
+    for (int dim = 0; dim < 2; ++dim)
+        for (int j = 0; j < n_cohorts; ++j) SS += (center[j][dim] - center_mean[dim]) * (center[j][dim] - center_mean[dim]);
+    const double nu = center_var_prior_df + 2 * n;
+    const double s2 = (SS + center_var_prior_df * center_var_prior_mean) / nu;
+    center_var = sampling ? nu * s2 / rgamma(nu / 2, 0.5) : nu * s2 / (nu + 2);
+}

@@ -1,0 +1,108 @@
+#include "numeric/random.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "numeric/format.hpp"
+#include "state/error.hpp"
+
+namespace {
+
+constexpr int state_size = 624;
+constexpr int shift_size = 397;
+constexpr std::uint32_t matrix_a = 0x9908b0dfU;
+constexpr std::uint32_t upper_mask = 0x80000000U;
+constexpr std::uint32_t lower_mask = 0x7fffffffU;
+constexpr int never_seeded = state_size + 1;
+
+std::uint32_t mt[state_size];
+int mti = never_seeded;
+
+void init_state(std::uint32_t seed)
+{
+    mt[0] = seed;
+    for (int i = 1; i < state_size; ++i)
+        mt[i] = 1812433253U * (mt[i - 1] ^ (mt[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
+    mti = state_size;
+}
+
+std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t far)
+{
+    const std::uint32_t y = (upper & upper_mask) | (lower & lower_mask);
+    return far ^ (y >> 1) ^ ((y & 1U) ? matrix_a : 0U);
+}
+
+void regenerate()
+{
+    int k = 0;
+    for (; k < state_size - shift_size; ++k)
+        mt[k] = twist(mt[k], mt[k + 1], mt[k + shift_size]);
+    for (; k < state_size - 1; ++k)
+        mt[k] = twist(mt[k], mt[k + 1], mt[k + shift_size - state_size]);
+    mt[state_size - 1] = twist(mt[state_size - 1], mt[0], mt[shift_size - 1]);
+    mti = 0;
+}
+
+std::uint32_t next_word()
+{
+    if (mti >= state_size) {
+        if (mti == never_seeded)
+            init_state(5489U);
+        regenerate();
+    }
+    std::uint32_t y = mt[mti++];
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9d2c5680U;
+    y ^= (y << 15) & 0xefc60000U;
+    y ^= y >> 18;
+    return y;
+}
+
+}  // namespace
+
+Random* Random::RNG = nullptr;
+
+double Random::Density(double) const { return 0.0; }
+Random::~Random() = default;
+double Random::Mean() const { return std::numeric_limits<double>::quiet_NaN(); }
+double Random::Variance() const { return std::numeric_limits<double>::quiet_NaN(); }
+
+void Random::Set(Random& g) { RNG = &g; }
+
+double Random::base_draw()
+{
+    if (RNG == nullptr)
+        throw run_error("random draw requested before a base generator was installed");
+    return RNG->Next();
+}
+
+MT::MT(double seed) { init_state(seed_word(seed)); }
+
+MT::~MT()
+{
+    if (RNG == this)
+        RNG = nullptr;
+}
+
+std::uint32_t MT::seed_word(double seed)
+{
+    const double t = seed * 4294967296.0;
+    // 2^63: beyond it the conversion to a 64-bit integer is undefined.
+    if (!(std::fabs(t) < 9223372036854775808.0))
+        throw run_error("random seed must be a finite number in [0, 1], got " + format_number(seed));
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(t));
+}
+
+double MT::Next() { return (static_cast<double>(next_word()) + 0.5) * (1.0 / 4294967296.0); }
+const char* MT::Name() const { return "MT"; }
+double MT::Mean() const { return 0.5; }
+double MT::Variance() const { return 1.0 / 12.0; }
+
+std::uint32_t MT::state_word(int i) { return mt[i]; }
+int MT::state_index() { return mti; }
+void MT::reset_unseeded() { mti = never_seeded; }
+
+double Uniform::Next() { return base_draw(); }
+const char* Uniform::Name() const { return "Uniform"; }
+double Uniform::Mean() const { return 0.5; }
+double Uniform::Variance() const { return 1.0 / 12.0; }

@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+
+// The generator family. Every random number of a run comes from the one installed base
+// generator (`Random::RNG`), an MT19937 whose state is process-wide, so a fixed seed
+// reproduces the whole draw sequence.
+class Random {
+public:
+    Random() = default;
+    Random(const Random&) = delete;
+    Random& operator=(const Random&) = delete;
+
+    // One draw.
+    virtual double Next() = 0;
+    // A constant text naming the generator.
+    virtual const char* Name() const = 0;
+    // The target density at x of the table-method generators (unnormalised is allowed);
+    // 0 for the others.
+    virtual double Density(double x) const;
+    virtual ~Random();
+    // Mean and variance of the distribution drawn; NaN where not defined.
+    virtual double Mean() const;
+    virtual double Variance() const;
+
+    // Installs g as the process-wide source of uniform numbers.
+    static void Set(Random& g);
+    // The installed base generator; null before `Set` and after it is destroyed.
+    static Random* RNG;
+    // One draw of the installed base generator; throws run_error when none is installed.
+    static double base_draw();
+};
+
+// MT19937 over the single process-wide state. Draws lie strictly inside (0, 1):
+// (y + 0.5) * 2^-32 for the 32-bit output y, so never 0, 1 or 0.5.
+class MT : public Random {
+public:
+    // Seeds the process-wide state from s (meant for s in [0, 1]): the low 32 bits of
+    // s * 2^32 truncated toward zero. Throws run_error when s * 2^32 is not a finite number
+    // representable as a 64-bit integer.
+    explicit MT(double seed);
+    ~MT() override;
+    double Next() override;
+    const char* Name() const override;
+    double Mean() const override;
+    double Variance() const override;
+
+    // The 32-bit seed that `MT(seed)` uses.
+    static std::uint32_t seed_word(double seed);
+    // Word i (0 ... 623) of the process-wide state, and the index of the next word to temper
+    // (625 when never seeded).
+    static std::uint32_t state_word(int i);
+    static int state_index();
+    // Returns the state to "never seeded"; the next draw then seeds it with 5489.
+    static void reset_unseeded();
+};
+
+// One uniform number on (0, 1) from the installed base generator.
+class Uniform : public Random {
+public:
+    double Next() override;
+    const char* Name() const override;
+    double Mean() const override;
+    double Variance() const override;
+};

@@ -1,0 +1,261 @@
+#include "numeric/strip_tables.hpp"
+
+#include <cmath>
+
+#include "numeric/format.hpp"
+#include "state/error.hpp"
+
+namespace {
+
+constexpr double one_sided_area = 0.02;
+constexpr double symmetric_area = 0.01;
+constexpr double two_sided_area = 0.01;
+// Densities below exp(-40) count as zero: the strips end there.
+constexpr double log_density_floor = -40.0;
+
+[[noreturn]] void too_large(const std::string& label, int capacity)
+{
+    throw run_error("strip table for " + label + " would need more than " +
+                    std::to_string(capacity - 1) + " strips");
+}
+
+void check_enough(const std::string& label, int strips, int min_strips)
+{
+    if (strips < min_strips)
+        throw run_error("strip table for " + label + " has only " + std::to_string(strips) +
+                        " strips, at least " + std::to_string(min_strips) + " needed");
+}
+
+double floored_exp(double e) { return e < log_density_floor ? 0.0 : std::exp(e); }
+
+}  // namespace
+
+PosTable build_one_sided(const Random& target, double area, bool symmetric, const std::string& label)
+{
+    PosTable t;
+    t.symmetric = symmetric;
+    double x = 0.0;
+    int i = 0;
+    for (;;) {
+        const double f = target.Density(x);
+        t.sx[i] = x;
+        t.sfx[i] = f;
+        if (f <= 0.0)
+            break;
+        if (++i >= PosTable::capacity)
+            too_large(label, PosTable::capacity);
+        x = x + area / f;
+    }
+    check_enough(label, i, PosTable::min_strips);
+    t.strips = i;
+    t.xi = symmetric ? 2.0 * i : i;
+    return t;
+}
+
+AsymTable build_two_sided(const Random& target, double mode, const std::string& label)
+{
+    AsymTable t;
+    t.mode = mode;
+    // Right side, outwards from the mode; the end point goes to the reserved slot because the
+    // left side starts by overwriting it with the mode.
+    double x = mode;
+    int i = 0;
+    for (;;) {
+        const double f = target.Density(x);
+        t.sx[i] = x;
+        t.sfx[i] = f;
+        if (f <= 0.0)
+            break;
+        if (++i >= AsymTable::end_slot)
+            too_large(label, AsymTable::end_slot);
+        x = x + two_sided_area / f;
+    }
+    t.last_right = i - 1;
+    t.sx[AsymTable::end_slot] = t.sx[i];
+    t.sfx[AsymTable::end_slot] = 0.0;
+    // Left side, outwards from the mode.
+    x = mode;
+    int j = i;
+    for (;;) {
+        const double f = target.Density(x);
+        t.sx[j] = x;
+        t.sfx[j] = f;
+        if (f <= 0.0)
+            break;
+        if (++j >= AsymTable::end_slot)
+            too_large(label, AsymTable::end_slot);
+        x = x - two_sided_area / f;
+    }
+    check_enough(label, j, AsymTable::min_strips);
+    t.strips = j;
+    t.xi = j;
+    return t;
+}
+
+double draw_one_sided(const PosTable& t, const Random& target)
+{
+    for (;;) {
+        double u1 = Random::base_draw();
+        double sign = 1.0;
+        if (t.symmetric && u1 > 0.5) {
+            u1 = 1.0 - u1;
+            sign = -1.0;
+        }
+        const int k = static_cast<int>(std::floor(u1 * t.xi));
+        const double u2 = Random::base_draw();
+        const double u3 = Random::base_draw();
+        // Only a fold at exactly 0.5, which the base generator never yields, lands past the
+        // last strip.
+        if (k >= t.strips)
+            continue;
+        const double x = t.sx[k] + u2 * (t.sx[k + 1] - t.sx[k]);
+        const double y = u3 * t.sfx[k];
+        if (y < t.sfx[k + 1] || y < target.Density(x))
+            return sign * x;
+    }
+}
+
+double draw_two_sided(const AsymTable& t, const Random& target)
+{
+    for (;;) {
+        const double u1 = Random::base_draw();
+        const int k = static_cast<int>(std::floor(u1 * t.xi));
+        const double u2 = Random::base_draw();
+        const double u3 = Random::base_draw();
+        const int far = k == t.last_right ? AsymTable::end_slot : k + 1;
+        const double x = t.sx[k] + u2 * (t.sx[far] - t.sx[k]);
+        const double y = u3 * t.sfx[k];
+        if (y < t.sfx[far] || y < target.Density(x))
+            return x;
+    }
+}
+
+PosGen::PosGen(double area, bool symmetric) : area_(area), symmetric_(symmetric) {}
+
+const PosTable& PosGen::table()
+{
+    if (table_ == nullptr) {
+        own_ = build_one_sided(*this, area_, symmetric_, table_label());
+        table_ = &own_;
+    }
+    return *table_;
+}
+
+void PosGen::use_table(const PosTable& shared) { table_ = &shared; }
+double PosGen::Next() { return draw_one_sided(table(), *this); }
+const char* PosGen::Name() const { return "PosGen"; }
+std::string PosGen::table_label() const { return Name(); }
+
+SymGen::SymGen() : PosGen(symmetric_area, true) {}
+const char* SymGen::Name() const { return "SymGen"; }
+
+PosTable Normal::shared;
+int Normal::count = 0;
+
+Normal::Normal()
+{
+    if (count == 0)
+        shared = build_one_sided(*this, symmetric_area, true, "the standard normal");
+    ++count;
+    use_table(shared);
+}
+
+Normal::~Normal() { --count; }
+int Normal::live_count() { return count; }
+const char* Normal::Name() const { return "Normal"; }
+
+double Normal::Density(double x) const
+{
+    return std::fabs(x) > 8.0 ? 0.0 : 0.39894228 * std::exp(-x * x / 2.0);
+}
+
+double Normal::Mean() const { return 0.0; }
+double Normal::Variance() const { return 1.0; }
+
+AsymGen::AsymGen(double mode) : mode_(mode) {}
+
+const AsymTable& AsymGen::table()
+{
+    if (!built_) {
+        own_ = build_two_sided(*this, mode_, table_label());
+        built_ = true;
+    }
+    return own_;
+}
+
+double AsymGen::Next() { return draw_two_sided(table(), *this); }
+const char* AsymGen::Name() const { return "AsymGen"; }
+std::string AsymGen::table_label() const { return Name(); }
+
+Gamma1::Gamma1(double alpha)
+    : PosGen(one_sided_area, false),
+      alpha_(alpha),
+      inv_alpha_(1.0 / alpha),
+      log_gamma_1_plus_alpha_(std::lgamma(1.0 + alpha))
+{
+}
+
+double Gamma1::Next() { return std::pow(PosGen::Next(), inv_alpha_); }
+const char* Gamma1::Name() const { return "Gamma1"; }
+
+double Gamma1::Density(double x) const
+{
+    return floored_exp(-std::pow(x, inv_alpha_) - log_gamma_1_plus_alpha_);
+}
+
+double Gamma1::Mean() const { return alpha_; }
+double Gamma1::Variance() const { return alpha_; }
+std::string Gamma1::table_label() const { return "gamma shape " + format_number(alpha_); }
+
+Exponential::Exponential() : PosGen(one_sided_area, false) {}
+const char* Exponential::Name() const { return "Exponential"; }
+
+double Exponential::Density(double x) const
+{
+    return x < 0.0 || x > 40.0 ? 0.0 : std::exp(-x);
+}
+
+double Exponential::Mean() const { return 1.0; }
+double Exponential::Variance() const { return 1.0; }
+
+Gamma2::Gamma2(double alpha)
+    : AsymGen(alpha - 1.0), alpha_(alpha), log_gamma_alpha_(std::lgamma(alpha))
+{
+}
+
+const char* Gamma2::Name() const { return "Gamma2"; }
+
+double Gamma2::Density(double x) const
+{
+    if (x <= 0.0)
+        return 0.0;
+    return floored_exp((alpha_ - 1.0) * std::log(x) - x - log_gamma_alpha_);
+}
+
+double Gamma2::Mean() const { return alpha_; }
+double Gamma2::Variance() const { return alpha_; }
+std::string Gamma2::table_label() const { return "gamma shape " + format_number(alpha_); }
+
+Gamma::choice Gamma::choose(double shape)
+{
+    if (!(shape > 0.0) || !std::isfinite(shape))
+        throw run_error("gamma shape must be finite and positive, got " + format_number(shape));
+    if (shape < 1.0)
+        return choice(std::in_place_type<Gamma1>, shape);
+    if (shape == 1.0)
+        return choice(std::in_place_type<Exponential>);
+    return choice(std::in_place_type<Gamma2>, shape);
+}
+
+Gamma::Gamma(double shape)
+    : shape_(shape),
+      chosen_(choose(shape)),
+      active_(std::visit([](Random& g) { return &g; }, chosen_))
+{
+}
+
+double Gamma::Next() { return active_->Next(); }
+const char* Gamma::Name() const { return "Gamma"; }
+double Gamma::Mean() const { return shape_; }
+double Gamma::Variance() const { return shape_; }
+Random& Gamma::generator() { return *active_; }

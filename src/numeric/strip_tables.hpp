@@ -1,0 +1,181 @@
+#pragma once
+#include <string>
+#include <variant>
+
+#include "numeric/random.hpp"
+
+// Normal and gamma variates by rejection over a table of equal-area strips: each strip is a
+// rectangle whose height is the target density at its inner edge (the edge nearer the mode)
+// and whose area is fixed, so a uniform strip index, a uniform point along the strip and a
+// uniform height give a draw that is accepted when it falls under the density.
+//
+// Building a table (the build_* functions) draws no random numbers and depends only on the
+// density, so a table can be built once and reused for any number of draws (the draw_*
+// functions); every draw takes three base draws per attempt, in the order: strip, position,
+// height. Building throws run_error when the density needs more strips than a table holds or
+// fewer than the method needs.
+
+// A table of strips running from 0 upwards; a symmetric table mirrors it about 0.
+struct PosTable {
+    static constexpr int capacity = 60;
+    static constexpr int min_strips = 50;
+    int strips = 0;          // strips of one side; edges 0 ... strips are filled
+    double xi = 0;           // strip index scale: strips, or 2 * strips when symmetric
+    bool symmetric = false;
+    double sx[capacity] = {};   // strip edges
+    double sfx[capacity] = {};  // density at each edge
+};
+
+// A table of strips running outwards from the mode on both sides: entries 0 ... last_right
+// go right from the mode, entries last_right + 1 ... strips - 1 go left from it (entry
+// last_right + 1 is the mode again). The outer edge of the last right-hand strip is kept in
+// the reserved entry `end_slot`.
+struct AsymTable {
+    static constexpr int capacity = 121;
+    static constexpr int end_slot = 120;
+    static constexpr int min_strips = 100;
+    double mode = 0;
+    int strips = 0;
+    double xi = 0;           // strips, as the strip index scale
+    int last_right = -1;     // index of the last strip right of the mode
+    double sx[capacity] = {};
+    double sfx[capacity] = {};
+};
+
+// Builds the one-sided table of target.Density from 0 with strips of the given area;
+// `label` names the distribution in error messages.
+PosTable build_one_sided(const Random& target, double area, bool symmetric, const std::string& label);
+// Builds the two-sided table of target.Density about `mode`, strips of area 0.01.
+AsymTable build_two_sided(const Random& target, double mode, const std::string& label);
+// One draw from a built table; target.Density must be the density the table was built for.
+double draw_one_sided(const PosTable& table, const Random& target);
+double draw_two_sided(const AsymTable& table, const Random& target);
+
+// One-sided table method; the table is built at the first draw.
+class PosGen : public Random {
+public:
+    double Next() override;
+    const char* Name() const override;
+    // The table the generator draws from, built now if not yet built.
+    const PosTable& table();
+
+protected:
+    PosGen(double area, bool symmetric);
+    // Draw from a table owned elsewhere instead of building one.
+    void use_table(const PosTable& shared);
+    // Names the distribution in error messages.
+    virtual std::string table_label() const;
+
+private:
+    double area_;
+    bool symmetric_;
+    PosTable own_;
+    const PosTable* table_ = nullptr;   // null until built
+};
+
+// Table method for a density symmetric about 0 (strips of area 0.01 on each side).
+class SymGen : public PosGen {
+public:
+    const char* Name() const override;
+
+protected:
+    SymGen();
+};
+
+// Standard normal variates. All live Normal objects share one table, built by the first.
+class Normal : public SymGen {
+public:
+    Normal();
+    ~Normal() override;
+    const char* Name() const override;
+    double Density(double x) const override;
+    double Mean() const override;
+    double Variance() const override;
+    // Number of live Normal objects sharing the table.
+    static int live_count();
+
+private:
+    static PosTable shared;
+    static int count;
+};
+
+// Two-sided table method about a mode; the table is built at the first draw.
+class AsymGen : public Random {
+public:
+    double Next() override;
+    const char* Name() const override;
+    const AsymTable& table();
+
+protected:
+    explicit AsymGen(double mode);
+    virtual std::string table_label() const;
+
+private:
+    double mode_;
+    AsymTable own_;
+    bool built_ = false;
+};
+
+// Gamma(alpha, 1) for alpha < 1: Y^alpha for Y ~ Gamma(alpha, 1) has a bounded density on
+// [0, ~1], which the one-sided table handles; the draw is raised to the power 1/alpha.
+class Gamma1 : public PosGen {
+public:
+    explicit Gamma1(double alpha);
+    double Next() override;
+    const char* Name() const override;
+    double Density(double x) const override;
+    double Mean() const override;
+    double Variance() const override;
+
+protected:
+    std::string table_label() const override;
+
+private:
+    double alpha_, inv_alpha_, log_gamma_1_plus_alpha_;
+};
+
+// Unit exponential, Gamma(1, 1).
+class Exponential : public PosGen {
+public:
+    Exponential();
+    const char* Name() const override;
+    double Density(double x) const override;
+    double Mean() const override;
+    double Variance() const override;
+};
+
+// Gamma(alpha, 1) for alpha > 1, two-sided about the mode alpha - 1.
+class Gamma2 : public AsymGen {
+public:
+    explicit Gamma2(double alpha);
+    const char* Name() const override;
+    double Density(double x) const override;
+    double Mean() const override;
+    double Variance() const override;
+
+protected:
+    std::string table_label() const override;
+
+private:
+    double alpha_, log_gamma_alpha_;
+};
+
+// Gamma(shape, 1) by the generator that suits the shape: Gamma1 below 1, Exponential at
+// exactly 1, Gamma2 above. Throws run_error unless the shape is finite and positive.
+class Gamma : public Random {
+public:
+    explicit Gamma(double shape);
+    double Next() override;
+    const char* Name() const override;
+    double Mean() const override;
+    double Variance() const override;
+    // The generator chosen for the shape.
+    Random& generator();
+
+private:
+    using choice = std::variant<Gamma1, Exponential, Gamma2>;
+    static choice choose(double shape);
+    double shape_;
+    choice chosen_;
+    Random* active_;
+};

@@ -1,0 +1,426 @@
+// The analysis of one SNP: pooling, random starts in three stages, the final phase, results.
+#include <fstream>
+#include <iostream>
+
+#include "numeric/variates.hpp"
+#include "state/data.hpp"
+#include "state/error.hpp"
+
+namespace {
+
+// Applies f(current, stored) to every model parameter and its max-store copy; the one list of
+// what the max store holds. Calls and counts are not in it: they follow from the parameters.
+template <class F>
+void for_each_parameter(data& d, F f)
+{
+    f(d.lambda, d.lambda_max);
+    f(d.alpha, d.alpha_max);
+    f(d.alpha_star, d.alpha_star_max);
+    f(d.eta, d.eta_max);
+    f(d.eta_mean, d.eta_mean_max);
+    f(d.eta_var, d.eta_var_max);
+    f(d.mu, d.mu_max);
+    f(d.length, d.length_max);
+    f(d.length_mean, d.length_mean_max);
+    f(d.length_var, d.length_var_max);
+    f(d.gradient, d.gradient_max);
+    f(d.gradient_mean, d.gradient_mean_max);
+    f(d.gradient_var, d.gradient_var_max);
+    f(d.fraction, d.fraction_max);
+    f(d.fraction_mean, d.fraction_mean_max);
+    f(d.fraction_var, d.fraction_var_max);
+    f(d.departure, d.departure_max);
+    f(d.departure_mean, d.departure_mean_max);
+    f(d.departure_var, d.departure_var_max);
+    f(d.center, d.center_max);
+    f(d.center_mean, d.center_mean_max);
+    f(d.center_var, d.center_var_max);
+    f(d.sigma, d.sigma_max);
+    f(d.sigma_mean, d.sigma_mean_max);
+    f(d.sigma_var, d.sigma_var_max);
+    f(d.varfrac, d.varfrac_max);
+    f(d.varfrac_mean, d.varfrac_mean_max);
+    f(d.varfrac_var, d.varfrac_var_max);
+    f(d.r, d.r_max);
+    f(d.r_mean, d.r_mean_max);
+    f(d.r_var, d.r_var_max);
+}
+
+void save_max_store(data& d)
+{
+    for_each_parameter(d, [](const auto& current, auto& stored) { stored = current; });
+    d.max_store_set = true;
+}
+
+void restore_max_store(data& d)
+{
+    for_each_parameter(d, [](auto& current, const auto& stored) { current = stored; });
+}
+
+template <class T>
+void grow_from(std::vector<T>& v, std::size_t n, int cohort)
+{
+    const T source = v[static_cast<std::size_t>(cohort)];
+    v.resize(n, source);
+}
+
+double called_allele_frequency(const std::array<int, 4>& n)
+{
+    return (2.0 * n[0] + n[1]) / (2.0 * (n[0] + n[1] + n[2]));
+}
+
+void print_counts(const data& d, bool with_frequency)
+{
+    std::cout << "Genotype counts (N) :" << std::endl;
+    for (int j = 0; j < d.n_cohorts; ++j) {
+        std::cout << " cohort " << j << ": ";
+        for (int k = 0; k < 4; ++k) std::cout << d.N[j][k] << " ";
+        if (with_frequency) std::cout << "\t" << called_allele_frequency(d.N[j]);
+        std::cout << std::endl;
+    }
+}
+
+void print_terms(std::ostream& out, const std::array<double, 7>& terms)
+{
+    for (double t : terms) out << t << " ";
+    out << std::endl;
+}
+
+// Pools every cohort of the SNP into cohort 0, keeping each point's cohort of origin.
+void pool_cohorts(snp& s)
+{
+    for (std::size_t c = 1; c < s.points.size(); ++c) {
+        s.points[0].insert(s.points[0].end(), s.points[c].begin(), s.points[c].end());
+        s.cohort_index[0].insert(s.cohort_index[0].end(), s.cohort_index[c].begin(), s.cohort_index[c].end());
+    }
+    s.points.resize(1);
+    s.cohort_index.resize(1);
+}
+
+// Moves every pooled point back to its cohort of origin, in order.
+void split_cohorts(snp& s, int n_cohorts)
+{
+    const std::vector<xy> pooled = s.points[0];
+    const std::vector<int> origin = s.cohort_index[0];
+    s.points.assign(static_cast<std::size_t>(n_cohorts), {});
+    s.cohort_index.assign(static_cast<std::size_t>(n_cohorts), {});
+    for (std::size_t i = 0; i < pooled.size(); ++i) {
+        s.points[origin[i]].push_back(pooled[i]);
+        s.cohort_index[origin[i]].push_back(origin[i]);
+    }
+}
+
+void set_cohort_sizes(data& d)
+{
+    const snp& s = d.snps[d.current_snp];
+    d.n_cohorts = static_cast<int>(s.points.size());
+    d.n_individuals.assign(s.points.size(), 0);
+    for (std::size_t j = 0; j < s.points.size(); ++j) d.n_individuals[j] = static_cast<int>(s.points[j].size());
+}
+
+// The sex of every analysed point, following the points through pooling: a pooled cohort holds
+// input cohort 0's analysed individuals, then cohort 1's, and so on, in column order.
+void set_point_sex(data& d)
+{
+    d.point_sex.assign(static_cast<std::size_t>(d.n_cohorts), {});
+    d.point_sex_counts.assign(static_cast<std::size_t>(d.n_cohorts), {0, 0, 0});
+    if (!d.chrX) return;
+    const snp& s = d.snps[d.current_snp];
+    const int n_inputs = static_cast<int>(d.input_files.size());
+    const bool pooled = d.n_cohorts != n_inputs;
+    for (int j = 0; j < d.n_cohorts; ++j) {
+        const int first = pooled ? 0 : j, last = pooled ? n_inputs - 1 : j;
+        for (int c = first; c <= last; ++c) {
+            std::size_t next_missing = 0;
+            for (int col = 0; col < d.n_file_individuals[c]; ++col) {
+                if (next_missing < s.missing[c].size() && s.missing[c][next_missing] == col) {
+                    ++next_missing;
+                    continue;
+                }
+                const int code = d.sex[c][col];
+                d.point_sex[j].push_back(code);
+                d.point_sex_counts[j][code] += 1;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void data::recycle_max_params(int cohort)
+{
+    std::cout << " setting maximium for all cohorts from one..." << std::flush;
+    const auto n = static_cast<std::size_t>(n_cohorts);
+    grow_from(lambda_max, n, cohort);
+    grow_from(alpha_max, n, cohort);
+    grow_from(eta_max, n, cohort);
+    grow_from(sigma_max, n, cohort);
+    grow_from(r_max, n, cohort);
+    grow_from(mu_max, n, cohort);
+    grow_from(gradient_max, n, cohort);
+    grow_from(varfrac_max, n, cohort);
+    grow_from(length_max, n, cohort);
+    grow_from(fraction_max, n, cohort);
+    grow_from(departure_max, n, cohort);
+    grow_from(center_max, n, cohort);
+    std::cout << "done" << std::endl;
+}
+
+void data::initialize(int stage, int start)
+{
+    if (print_proposals) std::cout << "initialize..." << std::flush;
+    const double S = alpha_prior_strength;
+    const double p = snps[current_snp].prior_allele_freq;
+    double a, b;
+    c_alpha_prior_snp = c_alpha_prior;
+    if (paf_set) {
+        a = paf * S;
+        b = (1 - paf) * S;
+    } else if (p < 0) {
+        // No reference frequency: a flat prior, and the reference term loosened for this SNP only.
+        a = 1;
+        b = 1;
+        c_alpha_prior_snp = 0.5;
+    } else if (p == 0) {
+        a = 0.00001 * S;
+        b = 0.99999 * S;
+    } else if (p == 1) {
+        a = 0.99999 * S;
+        b = (1 - 0.99999) * S;
+    } else {
+        a = p * S;
+        b = (1 - p) * S;
+    }
+    alpha_prior = {a, b};
+    std::cout << "Allele frequency prior : alpha ~ Beta(" << a << ", " << b << ")" << std::endl;
+
+    alpha_star = a / (a + b);
+    for (int j = 0; j < n_cohorts; ++j) alpha[j] = a / (a + b);
+
+    eta_mean = eta_mean_prior[0] / (eta_mean_prior[0] + eta_mean_prior[1]);
+    eta_var = eta_var_prior[0] / (eta_var_prior[0] + eta_var_prior[1]);
+    for (int j = 0; j < n_cohorts; ++j)
+        eta[j] = genbet(static_cast<float>(eta_mean * (1 - eta_var) / eta_var),
+                        static_cast<float>((1 - eta_mean) * (1 - eta_var) / eta_var));
+    for (int j = 0; j < n_cohorts; ++j) {
+        const double al = alpha[j], e = eta[j];
+        lambda[j] = {al * al * (1 - e), 2 * al * (1 - al) * (1 - e), (1 - al) * (1 - al) * (1 - e), e};
+    }
+
+    const snp& s = snps[current_snp];
+    class_means m;
+    const double xm = (s.x_lo + s.x_hi) / 2, ym = (s.y_lo + s.y_hi) / 2;
+    if (stage == 0) {
+        const double sc = 0.5 * (start + 1);
+        m = {xy{0.62 * sc, 0.15 * sc}, xy{0.45 * sc, 0.45 * sc}, xy{0.15 * sc, 0.62 * sc}};
+    } else if (stage == 1) {
+        const double c = (s.x_lo + s.x_hi + s.y_lo + s.y_hi) / 4 + 1e-8;
+        if (s.x_lo + s.x_hi > s.y_lo + s.y_hi)
+            m = {xy{xm, ym}, xy{c, c}, xy{ym, xm}};
+        else
+            m = {xy{ym, xm}, xy{c, c}, xy{xm, ym}};
+    } else {
+        m = {xy{s.x_lo + 0.9 * (s.x_hi - s.x_lo), s.y_lo + 0.1 * (s.y_hi - s.y_lo)}, xy{xm, ym},
+             xy{s.x_lo + 0.1 * (s.x_hi - s.x_lo), s.y_lo + 0.9 * (s.y_hi - s.y_lo)}};
+    }
+    for (int j = 0; j < n_cohorts; ++j) {
+        mu[j] = m;
+        set_params_from_mu(j);
+    }
+
+    length_mean = length_mean_prior[0] / length_mean_prior[1];
+    length_var = 2 * length_var_prior[0] / length_var_prior[1];
+    gradient_mean = gradient_mean_prior[0] / gradient_mean_prior[1];
+    gradient_var = 2 * gradient_var_prior[0] / gradient_var_prior[1];
+    fraction_mean = fraction_mean_prior[0] / (fraction_mean_prior[0] + fraction_mean_prior[1]);
+    fraction_var = 2 * fraction_var_prior[0] / (fraction_var_prior[0] + fraction_var_prior[1]);
+    departure_mean = departure_mean_prior[0] / (departure_mean_prior[0] + departure_mean_prior[1]);
+    departure_var = 2 * departure_var_prior[0] / (departure_var_prior[0] + departure_var_prior[1]);
+    center_mean = {0.7, 0.7};
+    center_var = 3 * center_var_prior_mean;
+    sigma_mean = sigma_mean_prior[0] / sigma_mean_prior[1];
+    for (int j = 0; j < n_cohorts; ++j) sigma[j] = sigma_mean;
+    sigma_var = sigma_var_prior[0] / sigma_var_prior[1];
+    varfrac_mean = varfrac_mean_prior[0] / (varfrac_mean_prior[0] + varfrac_mean_prior[1]);
+    for (int j = 0; j < n_cohorts; ++j) varfrac[j] = varfrac_mean;
+    varfrac_var = varfrac_var_prior[0] / (varfrac_var_prior[0] + varfrac_var_prior[1]);
+
+    for (int k = 0; k < 3; ++k) {
+        for (int j = 0; j < n_cohorts; ++j)
+            r[j][k] = genbet(static_cast<float>(r_mean_prior.a[k]), static_cast<float>(r_mean_prior.b[k]));
+        r_mean[k] = r_mean_prior.a[k] / (r_mean_prior.a[k] + r_mean_prior.b[k]);
+        r_var[k] = r_var_prior.a[k] / (r_var_prior.a[k] + r_var_prior.b[k]);
+    }
+
+    update_calls();
+    if (print_proposals) std::cout << "done" << std::endl;
+}
+
+namespace {
+
+void run_iteration(data& d, int it, bool global_moves)
+{
+    d.sweep();
+    if (global_moves && it % d.fancy == 0)
+        for (int j = 0; j < d.n_cohorts; ++j) d.update_all(j);
+}
+
+void random_starts(data& d)
+{
+    for (int stage = 0; stage < 3; ++stage)
+        for (int start = 0; start < d.n_starts; ++start) {
+            d.initialize(stage, start);
+            for (int it = 1; it <= d.n_max; ++it) {
+                if (it % 10 == 0)
+                    std::cout << "\rranstart " << stage << "-" << start << " : iteration [" << it << "/" << d.n_max
+                              << "]" << std::flush;
+                run_iteration(d, it, true);
+            }
+            const double lp = d.log_posterior();
+            std::cout << " Final Log Posterior = " << lp;
+            if (lp > d.best_log_posterior) {
+                std::cout << "*";
+                d.best_log_posterior = lp;
+                save_max_store(d);
+            }
+            std::cout << std::endl;
+            print_terms(std::cout, d.log_posterior_terms);
+            print_counts(d, true);
+        }
+    if (!d.max_store_set) {
+        std::cout << "no random start reached a finite log posterior: the final phase starts from the last start"
+                  << std::endl;
+        save_max_store(d);
+    }
+}
+
+// The individuals' calls in clumped mode are those of their clumps.
+void count_calls(data& d)
+{
+    for (int j = 0; j < d.n_cohorts; ++j)
+        for (std::size_t i = 0; i < d.calls[j].size(); ++i) d.call_counts[j][i][d.calls[j][i]] += 1;
+}
+
+void final_phase(data& d, std::ofstream& trace)
+{
+    const int total = d.burn_in + d.n_iter;
+    for (int it = 0; it < total; ++it) {
+        std::cout << "\riteration [" << it + 1 << "/" << total << "]" << std::flush;
+        run_iteration(d, it + 1, d.model_test == 0);
+        if (!d.sampling) continue;
+        const double lp = d.log_posterior();
+        if (it >= d.burn_in) {
+            if (d.clumped) d.set_calls_from_points(d.snps[d.current_snp]);
+            count_calls(d);
+        }
+        if (d.watch_counts) {
+            std::cout << std::endl;
+            print_counts(d, false);
+            std::cout << " Log Posterior = " << lp << std::endl;
+        }
+        if (d.print_params) print_terms(trace, d.log_posterior_terms);
+    }
+}
+
+}  // namespace
+
+void data::v1()
+{
+    snp& s = snps[current_snp];
+    best_log_posterior = -1e100;
+    max_store_set = false;
+    if (single != 0) {
+        std::cout << std::endl << "running all cohorts together" << std::endl;
+        pool_cohorts(s);
+    }
+    set_cohort_sizes(*this);
+    set_storage();
+    set_point_sex(*this);
+
+    sampling = sampling_start_phase;
+    calc_range(s);
+    if (approx_mode != 0) {
+        clumped = true;
+        clump_data(s);
+    }
+
+    random_starts(*this);
+
+    if (single == 1) {
+        split_cohorts(s, static_cast<int>(input_files.size()));
+        set_cohort_sizes(*this);
+        set_point_sex(*this);
+        if (approx_mode != 0) {
+            calc_range(s);
+            clump_data(s);
+        }
+        set_storage();
+        recycle_max_params(0);
+    }
+
+    restore_max_store(*this);
+    std::cout << " set parameters from store " << std::endl;
+    update_calls();
+    std::cout << std::endl << "Stage 2 initial parameters" << std::endl;
+    std::cout << " Initial Log Posterior = " << log_posterior() << std::endl;
+
+    sampling = sampling_final_phase;
+    std::cout << " Approx " << (clumped ? 1 : 0) << std::endl;
+    if (approx_mode == 1) {
+        // Leave clumped mode before calling again, so that the calls and counts of the final
+        // phase both belong to the individual points.
+        set_calls_from_points(s);
+        clumped = false;
+        update_calls();
+        if (n_iter < 10) n_iter = 10;
+    }
+
+    accept_alpha = accept_alpha_star = accept_eta = accept_mu = accept_r = accept_sigma = accept_varfrac = 0;
+    accept_fraction = accept_gradient = accept_length = accept_departure = accept_global = accept_center = 0;
+    accept_model = 0;
+    if (sampling)
+        for (auto& cohort : call_counts)
+            for (auto& c : cohort) c = {0, 0, 0, 0};
+    std::ofstream trace;
+    if (print_params) {
+        trace.open("params", std::ios::trunc);
+        if (!trace) throw run_error("params: cannot open the trace file for writing");
+    }
+    print_all();
+
+    final_phase(*this, trace);
+
+    if (clumped) {
+        set_calls_from_points(s);
+        clumped = false;
+        update_calls();
+    }
+
+    std::cout << std::endl << std::endl << "Final parameters" << std::endl;
+    const double lp = log_posterior();
+    std::cout << " Final Log Posterior = " << lp << std::endl;
+    print_all();
+    if (sampling) print_rates();
+
+    current_result = params{};
+    current_result.alpha = alpha;
+    current_result.eta = eta;
+    current_result.mu = mu;
+    current_result.sigma = sigma;
+    current_result.varfrac = varfrac;
+    current_result.r = r;
+    current_result.final_log_posterior = lp;
+    std::cout << "information measure : " << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) current_result.info1.push_back(info_calc1(j));
+    for (int j = 0; j < n_cohorts; ++j) current_result.info2.push_back(info_calc2(j));
+    std::cout << std::endl;
+    results.push_back(current_result);
+
+    if (sampling) {
+        stored_calls.push_back(call_counts);
+    } else {
+        update_call_probs();
+        stored_calls.push_back(call_probs);
+    }
+    stored_log_posterior.push_back(log_posterior());
+}

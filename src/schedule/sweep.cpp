@@ -1,0 +1,229 @@
+// One iteration of the sampler, the per-cohort global proposal, and the console reports.
+#include <cmath>
+#include <iostream>
+
+#include "model/hierarchy.hpp"
+#include "numeric/random.hpp"
+#include "numeric/variates.hpp"
+#include "state/data.hpp"
+
+void data::sweep()
+{
+    update_alpha();
+    std::cout.flush();
+    if (print_names) std::cout << "update_mu()" << std::endl;
+    update_gradients();
+    update_lengths();
+    update_fractions();
+    update_departures();
+    update_centers();
+    std::cout.flush();
+    if (print_names) std::cout << "update_var()" << std::endl;
+    update_r();
+    update_sigma();
+    update_varfrac();
+    std::cout.flush();
+    update_lambda();
+    std::cout.flush();
+    if (!nonull) update_eta();
+    std::cout.flush();
+    update_calls();
+}
+
+namespace {
+
+constexpr double lowest = 1e-8;
+constexpr double highest = 0.99999999;
+
+double clamp_unit(double x)
+{
+    if (x >= highest) return highest;
+    if (x <= lowest) return lowest;
+    return x;
+}
+
+float as_shape(double x) { return static_cast<float>(x); }
+
+void print_shape_diagnostic(const data& d, int j, const char* label)
+{
+    std::cout << label << std::endl << d.departure[j] << std::endl;
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 2; ++c) std::cout << d.mu[j][k][c] << std::endl;
+}
+
+// Everything a global proposal of one cohort may change, for the restore on rejection.
+struct cohort_values {
+    double alpha, eta, gradient, length, fraction, departure;
+    xy center;
+    double sigma, varfrac;
+    std::array<double, 3> r;
+    std::array<double, 4> lambda;
+};
+
+cohort_values keep(const data& d, int j)
+{
+    return {d.alpha[j], d.eta[j], d.gradient[j], d.length[j], d.fraction[j], d.departure[j],
+            d.center[j], d.sigma[j], d.varfrac[j], d.r[j], d.lambda[j]};
+}
+
+void put_back(data& d, int j, const cohort_values& v)
+{
+    d.alpha[j] = v.alpha;
+    d.eta[j] = v.eta;
+    d.gradient[j] = v.gradient;
+    d.length[j] = v.length;
+    d.fraction[j] = v.fraction;
+    d.departure[j] = v.departure;
+    d.center[j] = v.center;
+    d.sigma[j] = v.sigma;
+    d.varfrac[j] = v.varfrac;
+    d.r[j] = v.r;
+    d.lambda[j] = v.lambda;
+}
+
+}  // namespace
+
+void data::update_all(int j)
+{
+    Normal normal;
+    if (print_names) std::cout << "update_all(int j)" << std::endl;
+    const double lp_old = log_posterior();
+    if (departure[j] > 1) print_shape_diagnostic(*this, j, "problem_0");
+    const cohort_values kept = keep(*this, j);
+
+    // Redraw every cohort-level value from its current hierarchical prior.
+    const double cac = c_alpha_cohorts;
+    alpha[j] = clamp_unit(genbet(as_shape(alpha_star * (1 - cac) / cac + 1e-8), as_shape((1 - alpha_star) * (1 - cac) / cac + 1e-8)));
+    eta[j] = genbet(as_shape(beta_a(eta_mean, eta_var)), as_shape(beta_b(eta_mean, eta_var))) + 1e-8;
+    const double a = alpha[j], e = eta[j];
+    lambda[j] = {a * a * (1 - e), 2 * a * (1 - a) * (1 - e), (1 - a) * (1 - a) * (1 - e), e};
+    gradient[j] = rgamma(gradient_mean * gradient_mean / gradient_var, gradient_mean / gradient_var) + 1e-8;
+    length[j] = rgamma(length_mean * length_mean / length_var, length_mean / length_var) + 1e-8;
+    fraction[j] = clamp_unit(genbet(as_shape(beta_a(fraction_mean, fraction_var)), as_shape(beta_b(fraction_mean, fraction_var))));
+    departure[j] = clamp_unit(genbet(as_shape(beta_a(departure_mean, departure_var) + 1e-8), as_shape(beta_b(departure_mean, departure_var))) + 1e-8);
+    center[j][0] = center_mean[0] + std::sqrt(center_var) * normal.Next();
+    center[j][1] = center_mean[1] + std::sqrt(center_var) * normal.Next();
+    set_mu_from_params(j);
+    sigma[j] = rgamma(sigma_mean * sigma_mean / sigma_var, sigma_mean / sigma_var) + 1e-8;
+    varfrac[j] = genbet(as_shape(beta_a(varfrac_mean, varfrac_var)), as_shape(beta_b(varfrac_mean, varfrac_var))) + 1e-8;
+    for (int k = 0; k < 3; ++k)
+        r[j][k] = genbet(as_shape(beta_a(r_mean[k], r_var[k])), as_shape(beta_b(r_mean[k], r_var[k]))) + 1e-8;
+
+    const double diff = log_posterior() - lp_old;
+    // An independence proposal from the priors, judged by the posterior difference alone.
+    bool accepted;
+    if (sampling) {
+        const double u = Uniform().Next();
+        accepted = diff > 0 || std::exp(diff) > u;
+    } else {
+        accepted = diff > 0;
+    }
+    if (accepted) {
+        accept_global += 1;
+    } else {
+        put_back(*this, j, kept);
+        set_mu_from_params(j);
+    }
+    if (mu[j][1][0] > mu[j][0][0]) print_shape_diagnostic(*this, j, "problem");
+    update_calls();
+}
+
+void data::print_rates()
+{
+    const double T = burn_in + n_iter;
+    const double nc = n_cohorts;
+    struct rate_line {
+        const char* label;
+        double value;
+        double divisor;
+    };
+    const rate_line lines[] = {
+        {"     alpha : ", accept_alpha, nc * T},
+        {"alpha_star : ", accept_alpha_star, nc * T},
+        {"       eta : ", accept_eta, (nc + 2) * T},
+        {"        mu : ", accept_mu, 3 * nc * T},
+        {"         r : ", accept_r, (3 * nc + 6) * T},
+        {"     sigma : ", accept_sigma, (nc + 2) * T},
+        {"    vafrac : ", accept_varfrac, (nc + 2) * T},
+        {"  gradient : ", accept_gradient, (nc + 2) * T},
+        {"    length : ", accept_length, (nc + 2) * T},
+        {"  fraction : ", accept_fraction, (nc + 2) * T},
+        {" departure : ", accept_departure, (nc + 2) * T},
+        {"    global : ", accept_global, T / 10},
+        {"    center : ", accept_center, (nc + 2) * T},
+    };
+    std::cout << "Acceptance rates : " << std::endl;
+    for (const rate_line& l : lines) std::cout << l.label << l.value / l.divisor << std::endl;
+    if (model_test != 0) std::cout << "     model : " << accept_model / T << std::endl;
+    std::cout << std::endl;
+}
+
+namespace {
+
+void print_values(const std::vector<double>& v)
+{
+    std::cout << " ";
+    for (double x : v) std::cout << x << " ";
+    std::cout << std::endl;
+}
+
+void print_family_block(const char* name, const std::vector<double>& v, double mean, double var)
+{
+    std::cout << name << std::endl;
+    print_values(v);
+    std::cout << " mean = " << mean << " variance = " << var << std::endl << std::endl;
+}
+
+}  // namespace
+
+void data::print_all()
+{
+    std::cout << "Genotype counts (N) :" << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) {
+        std::cout << " cohort " << j << ": ";
+        for (int k = 0; k < 4; ++k) std::cout << N[j][k] << " ";
+        const double called = N[j][0] + N[j][1] + N[j][2];
+        std::cout << "\t" << (2.0 * N[j][0] + N[j][1]) / (2 * called) << std::endl;
+    }
+    std::cout << std::endl << "Genotype proportions (lambda) :" << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) {
+        std::cout << " cohort " << j << ": ";
+        for (int k = 0; k < 4; ++k) std::cout << lambda[j][k] << " ";
+        std::cout << std::endl;
+    }
+    std::cout << std::endl << "Class mean vectors (mu)" << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) {
+        std::cout << " cohort " << j << ": ";
+        for (int k = 0; k < 3; ++k) std::cout << "(" << mu[j][k][0] << " , " << mu[j][k][1] << ") ";
+        std::cout << std::endl;
+    }
+    std::cout << std::endl << "Components of class mean vectors" << std::endl;
+    print_family_block("gradient", gradient, gradient_mean, gradient_var);
+    print_family_block("length", length, length_mean, length_var);
+    print_family_block("fraction", fraction, fraction_mean, fraction_var);
+    print_family_block("departure", departure, departure_mean, departure_var);
+    std::cout << "center" << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) std::cout << " (" << center[j][0] << " , " << center[j][1] << ")" << std::endl;
+    std::cout << " mean = (" << center_mean[0] << " , " << center_mean[1] << ") variance =  " << center_var << std::endl
+              << std::endl;
+    std::cout << "alpha" << std::endl;
+    print_values(alpha);
+    std::cout << " mean = " << alpha_star << std::endl << std::endl;
+    std::cout << "eta" << std::endl;
+    print_values(eta);
+    std::cout << " mean = " << eta_mean << " variance = " << eta_var << std::endl << std::endl;
+    std::cout << "Components of class covariances" << std::endl;
+    print_family_block(" sigma", sigma, sigma_mean, sigma_var);
+    print_family_block(" varfrac", varfrac, varfrac_mean, varfrac_var);
+    std::cout << " r" << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) {
+        std::cout << " cohort " << j << ": ";
+        for (int k = 0; k < 3; ++k) std::cout << r[j][k] << " ";
+        std::cout << std::endl;
+    }
+    std::cout << " mean = ";
+    for (int k = 0; k < 3; ++k) std::cout << r_mean[k] << " ";
+    std::cout << std::endl << " variance = ";
+    for (int k = 0; k < 3; ++k) std::cout << r_var[k] << " ";
+    std::cout << std::endl << std::endl;
+}

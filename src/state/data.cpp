@@ -1,0 +1,39 @@
+#include "state/data.hpp"
+
+#include <iostream>
+
+// Every default is given where the field is declared.
+data::data() = default;
+
+void data::set_storage()
+{
+    std::cout << " setting storage..." << std::flush;
+    const auto nc = static_cast<std::size_t>(n_cohorts);
+    calls.resize(nc);
+    call_probs.resize(nc);
+    call_counts.resize(nc);
+    for (std::size_t j = 0; j < nc; ++j) {
+        const auto n = static_cast<std::size_t>(n_individuals[j]);
+        calls[j].assign(n, 0);
+        call_probs[j].assign(n, {0, 0, 0, 0});
+        call_counts[j].assign(n, {0, 0, 0, 0});
+    }
+    N.assign(nc, {0, 0, 0, 0});
+    lambda.assign(nc, {0, 0, 0, 0});
+    alpha.assign(nc, 0);
+    eta.assign(nc, 0);
+    length.assign(nc, 0);
+    gradient.assign(nc, 0);
+    fraction.assign(nc, 0);
+    departure.assign(nc, 0);
+    sigma.assign(nc, 0);
+    varfrac.assign(nc, 0);
+    mu.assign(nc, class_means{});
+    center.assign(nc, xy{0, 0});
+    center_mean = {0, 0};
+    r.assign(nc, {0, 0, 0});
+    r_mean = {0, 0, 0};
+    r_var = {0, 0, 0};
+    log_posterior_terms.fill(0);
+    std::cout << "done" << std::endl;
+}

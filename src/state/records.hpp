@@ -1,0 +1,49 @@
+#pragma once
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+// An intensity point: first and second allele intensity, as read.
+using xy = std::array<double, 2>;
+// The three genotype class means of one cohort: mean[k][d], k = 0, 1, 2, d = 0, 1.
+using class_means = std::array<xy, 3>;
+
+// One clump of approximation mode: the individuals of one cohort whose points share a grid cell.
+struct point {
+    int w = 1;                           // multiplicity
+    int call = 3;                        // current class 0..3
+    std::array<double, 4> probs{};       // class probabilities (scores while being computed)
+    bool all_male = true;                // every member is a male (closes class 1 in X mode)
+};
+
+// Cell corner x -> (cell corner y -> clump), both ascending: the order in which the model visits clumps.
+using clump_map = std::map<double, std::map<double, point>>;
+
+struct snp {
+    std::string position;
+    std::string SNP_ID;
+    std::string rs;
+    std::string allele1, allele2;
+    double prior_allele_freq = -1;            // -1 when unknown
+    std::vector<std::vector<int>> cohort_index;   // [c][i]: input cohort of each analysed point
+    std::vector<std::vector<xy>> points;          // [c][i]: analysed points only (missing ones left out)
+    std::vector<clump_map> clumps;                // [c]
+    double x_lo = -1000, y_lo = -1000, x_hi = 1000, y_hi = 1000;
+    // [input cohort]: ascending file columns of the individuals whose intensities are missing
+    // ("NaN"/"NA") on this SNP line; they are absent from `points` and written "0 0 0".
+    std::vector<std::vector<int>> missing;
+};
+
+// One SNP's result record.
+struct params {
+    std::vector<double> alpha;
+    std::vector<double> eta;
+    std::vector<class_means> mu;
+    std::vector<double> sigma;
+    std::vector<double> varfrac;
+    std::vector<std::array<double, 3>> r;
+    std::vector<double> info1;
+    std::vector<double> info2;
+    double final_log_posterior = 0;
+};
