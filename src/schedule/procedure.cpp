@@ -2,6 +2,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "input/grid.hpp"
 #include "numeric/variates.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
@@ -294,25 +295,42 @@ void random_starts(data& d)
     }
 }
 
-// The individuals' calls in clumped mode are those of their clumps.
-void count_calls(data& d)
+// The clump of every individual; the clump maps must not change while it is in use.
+using clump_of_point = std::vector<std::vector<const point*>>;
+
+clump_of_point find_clumps(const data& d, const snp& s)
+{
+    clump_of_point found(static_cast<std::size_t>(d.n_cohorts));
+    if (!d.clumped) return found;
+    const double dx = input::cell_size(s.x_lo, s.x_hi, d.approx_grid);
+    const double dy = input::cell_size(s.y_lo, s.y_hi, d.approx_grid);
+    for (int j = 0; j < d.n_cohorts; ++j)
+        for (const xy& p : s.points[j])
+            found[j].push_back(&s.clumps[j].at(input::cell_corner(p[0], dx)).at(input::cell_corner(p[1], dy)));
+    return found;
+}
+
+// One sampled iteration's calls into the counts; while clumped, an individual is in the class
+// of its clump.
+void count_calls(data& d, const clump_of_point& clumps)
 {
     for (int j = 0; j < d.n_cohorts; ++j)
-        for (std::size_t i = 0; i < d.calls[j].size(); ++i) d.call_counts[j][i][d.calls[j][i]] += 1;
+        for (std::size_t i = 0; i < d.calls[j].size(); ++i) {
+            const int call = d.clumped ? clumps[j][i]->call : d.calls[j][i];
+            d.call_counts[j][i][call] += 1;
+        }
 }
 
 void final_phase(data& d, std::ofstream& trace)
 {
+    const clump_of_point clumps = find_clumps(d, d.snps[d.current_snp]);
     const int total = d.burn_in + d.n_iter;
     for (int it = 0; it < total; ++it) {
         std::cout << "\riteration [" << it + 1 << "/" << total << "]" << std::flush;
         run_iteration(d, it + 1, d.model_test == 0);
         if (!d.sampling) continue;
         const double lp = d.log_posterior();
-        if (it >= d.burn_in) {
-            if (d.clumped) d.set_calls_from_points(d.snps[d.current_snp]);
-            count_calls(d);
-        }
+        if (it >= d.burn_in) count_calls(d, clumps);
         if (d.watch_counts) {
             std::cout << std::endl;
             print_counts(d, false);

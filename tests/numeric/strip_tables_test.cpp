@@ -97,7 +97,7 @@ TEST(StripTables, BadShapesAndOversizedTablesThrow)
             EXPECT_EQ(std::string(e.what()).rfind("gamma shape must be finite and positive, got ", 0), 0u) << e.what();
         }
     }
-    // Beyond about 1e13 the log density loses all precision and the table would overflow
+    // Beyond about 4e13 the log density loses all precision and the table would overflow
     // (or come out too short); the build reports it instead of writing past the table.
     for (double shape : {1e14, 1e16, 1e30}) {
         Gamma g(shape);

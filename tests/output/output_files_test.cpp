@@ -5,7 +5,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <csignal>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
