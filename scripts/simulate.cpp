@@ -122,11 +122,11 @@ void draw_layout(snp_design& d, rng& r) {
     c[1] = {0.6 + 0.04 * r.normal(), 0.6 + 0.04 * r.normal()};
     c[2] = {0.15 + 0.03 * r.normal(), 1.0 + 0.05 * r.normal()};
     if (d.kind == snp_kind::hard) {
-        // Homozygote clusters pulled towards the heterozygote: poorly separated classes.
-        const double sep = r.uniform(0.4, 0.55);
+        // Homozygote clusters pulled towards the heterozygote and wide: overlapping classes.
+        const double sep = r.uniform(0.6, 0.75);
         for (int k : {0, 2})
             for (int a = 0; a < 2; ++a) c[k][a] = c[1][a] + sep * (c[k][a] - c[1][a]);
-        d.spread = r.uniform(0.06, 0.09);
+        d.spread = r.uniform(0.08, 0.11);
     } else {
         d.spread = r.uniform(0.03, 0.06);
     }

@@ -58,11 +58,11 @@ int main(int argc, char** argv)
     try {
         return run(argc, argv);
     } catch (const run_error& e) {
-        std::cout.flush();
+        std::cout << std::endl;   // ends a progress line, so the message starts a line of its own
         std::cerr << "tarvix++: " << e.what() << std::endl;
         return e.status;
     } catch (const std::bad_alloc&) {
-        std::cout.flush();
+        std::cout << std::endl;
         std::cerr << "tarvix++: out of memory" << std::endl;
         return 1;
     }

@@ -173,7 +173,7 @@ void check_settings(const data& d)
     positive("-pgd", d.pgd);
     open_unit("-c_alpha_prior", d.c_alpha_prior);
     open_unit("-c_alpha_cohorts", d.c_alpha_cohorts);
-    if (d.paf_set && !(d.paf >= 0 && d.paf <= 1)) reject("-paf must lie between 0 and 1");
+    if (d.paf_set) open_unit("-paf", d.paf);
     const std::pair<const char*, const prior_pair*> pairs[] = {
         {"-alpha_star_prior", &d.alpha_star_prior},   {"-eta_mean_prior", &d.eta_mean_prior},
         {"-eta_var_prior", &d.eta_var_prior},         {"-length_mean_prior", &d.length_mean_prior},

@@ -72,7 +72,7 @@ struct intensity_file::chain {
 };
 
 intensity_file::intensity_file(const std::string& name, bool gz, bool bz2)
-    : name_(name), chain_(std::make_unique<chain>()), buffer_(block_size)
+    : name_(name), gz_(gz), bz2_(bz2), chain_(std::make_unique<chain>()), buffer_(block_size)
 {
     check_compression(name, gz, bz2);
     io::file_source source(name, std::ios::in | std::ios::binary);
@@ -127,6 +127,9 @@ void intensity_file::fill()
     } catch (const std::exception& e) {
         fail_at(line_ + 1, std::string("read error (") + e.what() + ")");
     }
+    // The stream may also report a failed decompressor only through its state.
+    if (chain_->in.bad())
+        fail_at(line_ + 1, std::string("corrupt or truncated ") + (bz2_ ? "bzip2" : gz_ ? "gzip" : "file") + " data");
     if (got == 0)
         at_end_ = true;
     end_ += static_cast<std::size_t>(got);

@@ -43,6 +43,7 @@ private:
 
     struct chain;
     std::string name_;
+    bool gz_, bz2_;
     std::unique_ptr<chain> chain_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;     // start of the unread data

@@ -1,10 +1,10 @@
-#include <algorithm>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "input/intensity_file.hpp"
@@ -52,6 +52,40 @@ int count_snp_lines(const std::string& name, bool gz, bool bz2)
 std::string intensity_count_message(int expected, int found)
 {
     return "expected " + std::to_string(expected) + " intensities, found " + std::to_string(found);
+}
+
+// Reads the 2n intensities that follow the text fields of a SNP line. The points of the
+// individuals with a "NaN"/"NA" intensity are left out of `points` and their file columns go
+// to `missing`; anything else that is not a finite number, and a wrong token count, throws.
+void read_intensities(input::intensity_file& file, input::token_cursor& cursor, int n,
+                      std::vector<xy>& points, std::vector<int>& missing)
+{
+    const int expected = 2 * n;
+    points.clear();
+    missing.clear();
+    points.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        xy p{0, 0};
+        bool is_missing = false;
+        for (int d = 0; d < 2; ++d) {
+            std::string_view token;
+            if (!cursor.next(token))
+                file.fail(intensity_count_message(expected, 2 * i + d));
+            const input::parse_result r = input::parse_intensity(token, p[static_cast<std::size_t>(d)]);
+            if (r == input::parse_result::bad)
+                file.fail("token " + std::to_string(text_fields + 1 + 2 * i + d) + " (" +
+                          (d == 0 ? "first" : "second") + " intensity of individual " + std::to_string(i + 1) +
+                          "): " + input::quoted(token) + " is neither a finite number nor NaN/NA");
+            is_missing = is_missing || r == input::parse_result::missing;
+        }
+        if (is_missing)
+            missing.push_back(i);
+        else
+            points.push_back(p);
+    }
+    const int extra = cursor.count_rest();
+    if (extra > 0)
+        file.fail(intensity_count_message(expected, expected + extra));
 }
 
 }  // namespace
@@ -177,33 +211,7 @@ void data::read_data()
             }
 
             std::vector<xy>& points = record.points[j];
-            std::vector<int>& missing = record.missing[j];
-            points.clear();
-            missing.clear();
-            points.reserve(static_cast<std::size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                std::string_view token[2];
-                xy p{0, 0};
-                bool is_missing = false;
-                for (int d = 0; d < 2; ++d) {
-                    if (!cursor.next(token[d]))
-                        file.fail(intensity_count_message(expected, 2 * i + d));
-                    const input::parse_result r = input::parse_intensity(token[d], p[static_cast<std::size_t>(d)]);
-                    if (r == input::parse_result::bad)
-                        file.fail("token " + std::to_string(text_fields + 1 + 2 * i + d) + " (" +
-                                  (d == 0 ? "first" : "second") + " intensity of individual " +
-                                  std::to_string(i + 1) + "): " + input::quoted(token[d]) +
-                                  " is neither a finite number nor NaN/NA");
-                    is_missing = is_missing || r == input::parse_result::missing;
-                }
-                if (is_missing)
-                    missing.push_back(i);
-                else
-                    points.push_back(p);
-            }
-            const int extra = cursor.count_rest();
-            if (extra > 0)
-                file.fail(intensity_count_message(expected, expected + extra));
+            read_intensities(file, cursor, n, points, record.missing[j]);
             record.cohort_index[j].assign(points.size(), static_cast<int>(j));
         }
         std::cout << std::endl;

@@ -30,3 +30,11 @@ double& family_hyper(data& d, family f, hyper_role role, int k);
 // One Metropolis–Hastings step (or, when maximising, one improvement step) of the mean or
 // spread hyperparameter of `f`, class k for r. Draws one proposal and, when sampling, one uniform.
 void update_hyperparameter(data& d, family f, hyper_role role, int k);
+
+// The log posterior without the "-names" trace lines of its parts: the value a maximising-phase
+// trace reports as "old".
+double untraced_log_posterior(data& d);
+
+// The "-names" trace of an accepted maximising-phase move: "accept", then the log posterior
+// before and after the move and the move's log ratio.
+void trace_acceptance(data& d, double lp_before, double log_ratio);

@@ -61,6 +61,22 @@ double hyperprior_log_density(const data& d, family f, hyper_role role, int k, d
 
 }  // namespace
 
+double untraced_log_posterior(data& d)
+{
+    const bool names = d.print_names;
+    d.print_names = false;
+    const double lp = d.log_posterior();
+    d.print_names = names;
+    return lp;
+}
+
+void trace_acceptance(data& d, double lp_before, double log_ratio)
+{
+    const double lp_after = d.log_posterior();
+    std::cout << "accept" << std::endl
+              << "old = " << lp_before << " new = " << lp_after << " mh = " << log_ratio << std::endl;
+}
+
 double family_log_prior(family f, double x, double mean, double var)
 {
     if (traits(f).gamma) return gamma_log_density(x, mean * mean / var, mean / var);
@@ -119,13 +135,11 @@ void update_hyperparameter(data& d, family f, hyper_role role, int k)
     const double R = sum + hyperprior_log_density(d, f, role, k, x_new) - hyperprior_log_density(d, f, role, k, x);
 
     const bool trace_accept = t.trace_accept && d.print_names && !d.sampling;
-    const double lp_before = trace_accept ? d.log_posterior() : 0;
+    const double lp_before = trace_accept ? untraced_log_posterior(d) : 0;
     if (!accept_move(d.sampling, R, with_hastings(R, t.proposal, x, x_new, d.proposal_k))) return;
     x = x_new;
     d.*(t.counter) += 1;
-    if (trace_accept)
-        std::cout << "accept" << std::endl
-                  << "old = " << lp_before << " new = " << d.log_posterior() << " mh = " << R << std::endl;
+    if (trace_accept) trace_acceptance(d, lp_before, R);
 }
 
 void data::update_fraction_mean() { update_hyperparameter(*this, family::fraction, hyper_role::mean, 0); }

@@ -67,6 +67,7 @@ double data::p_lambda(int j)
         if (param == 0) continue;   // a class the cohort cannot have
         total += (param - 1) * std::log(lambda[j][k]) - std::lgamma(param);
     }
+    if (c * e == 0) return total;
     return total + (c * e - 1) * std::log(lambda[j][3]) - std::lgamma(c * e);
 }
 
@@ -139,13 +140,11 @@ void data::update_eta()
         const double e_new = propose(proposal_kind::beta_offset, e, proposal_k);
         const double R = MH_eta_density(j, e, e_new);
         if (print_proposals) std::cout << e << " " << e_new << std::endl;
-        const double lp_before = trace_accept ? log_posterior() : 0;
+        const double lp_before = trace_accept ? untraced_log_posterior(*this) : 0;
         if (!accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, e, e_new, proposal_k))) continue;
         eta[j] = e_new;
         accept_eta += 1;
-        if (trace_accept)
-            std::cout << "accept" << std::endl
-                      << "old = " << lp_before << " new = " << log_posterior() << " mh = " << R << std::endl;
+        if (trace_accept) trace_acceptance(*this, lp_before, R);
     }
     update_hyperparameter(*this, family::eta, hyper_role::mean, 0);
     update_hyperparameter(*this, family::eta, hyper_role::var, 0);

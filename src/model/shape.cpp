@@ -19,7 +19,7 @@ template <class Draw, class LogPrior>
 void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_prior, double& counter, bool trace)
 {
     const bool trace_accept = trace && d.print_names && !d.sampling;
-    const double lp_before = trace_accept ? d.log_posterior() : 0;
+    const double lp_before = trace_accept ? untraced_log_posterior(d) : 0;
     const double L_old = 0 - d.log_posterior_X_given_K(0, j) - d.log_posterior_X_given_K(1, j) -
                          d.log_posterior_X_given_K(2, j);
     const double old_theta[2] = {theta[0], dim > 1 ? theta[1] : 0};
@@ -35,9 +35,7 @@ void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_
     const double a = mh - prior_new + prior_old;
     if (accept_move(d.sampling, mh, a)) {
         counter += 1;
-        if (trace_accept)
-            std::cout << "accept" << std::endl
-                      << "old = " << lp_before << " new = " << d.log_posterior() << " mh = " << mh << std::endl;
+        if (trace_accept) trace_acceptance(d, lp_before, mh);
         return;
     }
     for (int c = 0; c < dim; ++c) theta[c] = old_theta[c];

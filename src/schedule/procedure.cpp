@@ -289,7 +289,7 @@ void random_starts(data& d)
             print_counts(d, true);
         }
     if (!d.max_store_set) {
-        std::cout << "no random start reached a finite log posterior: the final phase starts from the last start"
+        std::cout << "no random start scored above -1e100: the final phase starts from the last start"
                   << std::endl;
         save_max_store(d);
     }
