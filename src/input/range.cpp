@@ -76,6 +76,7 @@ void data::clump_data(snp& s)
         std::cout << std::endl << " " << j << " : number of non-empty points :: " << occupied;
     }
     std::cout << std::endl << std::endl;
+    calls_changed();
 }
 
 // Precondition: `clump_data` has built the record's clumps with the present range, and
@@ -94,4 +95,5 @@ void data::set_calls_from_points(snp& s)
             call_probs[j][i] = clump.probs;
         }
     }
+    calls_changed();
 }

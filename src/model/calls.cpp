@@ -11,15 +11,18 @@ namespace {
 constexpr double closed_class = -1000000;
 
 // Turns four log scores into probabilities in place: subtract the maximum (the first of equal
-// maxima), exponentiate, divide by the sum.
+// maxima), exponentiate, divide by the sum. exp(0) = 1 exactly, so the maximum's own
+// exponential is skipped when it is finite.
 void normalise_scores(std::array<double, 4>& p)
 {
-    double m = p[0];
+    int top = 0;
     for (int k = 1; k < 4; ++k)
-        if (p[k] > m) m = p[k];
+        if (p[k] > p[top]) top = k;
+    const double m = p[top];
+    const bool finite = std::isfinite(m);
     double sum = 0;
     for (int k = 0; k < 4; ++k) {
-        p[k] = std::exp(p[k] - m);
+        p[k] = (k == top && finite) ? 1.0 : std::exp(p[k] - m);
         sum += p[k];
     }
     for (int k = 0; k < 4; ++k) p[k] /= sum;
@@ -54,33 +57,26 @@ double score(const class_score& cs, double x, double y, bool male)
     return cs.log_lambda + cs.density.log_phi(x, y);
 }
 
+// The four class scores of one cohort, computed once per call.
+struct cohort_scores {
+    std::array<class_score, 4> classes;
+
+    cohort_scores(const data& d, int j)
+        : classes{score_of_class(d, 0, j), score_of_class(d, 1, j), score_of_class(d, 2, j), score_of_class(d, 3, j)}
+    {
+    }
+
+    // The class probabilities of the point (x, y) into p.
+    void probabilities(double x, double y, bool male, std::array<double, 4>& p) const
+    {
+        for (int k = 0; k < 4; ++k) p[k] = score(classes[k], x, y, male);
+        normalise_scores(p);
+    }
+};
+
 bool is_male(const data& d, int j, std::size_t i)
 {
     return d.chrX && d.point_sex[j][i] == 1;
-}
-
-// Class scores of every individual of cohort j into call_probs[j].
-void score_individuals(data& d, int j)
-{
-    const std::vector<xy>& pts = d.snps[d.current_snp].points[j];
-    std::vector<std::array<double, 4>>& probs = d.call_probs[j];
-    for (int k = 0; k < 4; ++k) {
-        const class_score cs = score_of_class(d, k, j);
-        for (std::size_t i = 0; i < probs.size(); ++i)
-            probs[i][k] = score(cs, pts[i][0], pts[i][1], is_male(d, j, i));
-    }
-}
-
-// Class scores of every clump of cohort j into the clumps' probs; a clump counts as male only
-// when every member is one.
-void score_clumps(data& d, int j)
-{
-    clump_map& clumps = d.snps[d.current_snp].clumps[j];
-    for (int k = 0; k < 4; ++k) {
-        const class_score cs = score_of_class(d, k, j);
-        for (auto& [x, column] : clumps)
-            for (auto& [y, c] : column) c.probs[k] = score(cs, x, y, d.chrX && c.all_male);
-    }
 }
 
 int choose_call(bool sampling, const std::array<double, 4>& p)
@@ -95,30 +91,36 @@ void data::update_calls()
     if (print_names) std::cout << "update_calls()" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
         N[j] = {0, 0, 0, 0};
+        const cohort_scores scores(*this, j);
         if (!clumped) {
-            score_individuals(*this, j);
-            for (std::size_t i = 0; i < call_probs[j].size(); ++i) {
-                normalise_scores(call_probs[j][i]);
+            const std::vector<xy>& pts = snps[current_snp].points[j];
+            for (class_members& m : members[j]) m.clear();
+            for (std::size_t i = 0; i < pts.size(); ++i) {
+                scores.probabilities(pts[i][0], pts[i][1], is_male(*this, j, i), call_probs[j][i]);
                 const int call = choose_call(sampling, call_probs[j][i]);
                 calls[j][i] = call;
                 N[j][call] += 1;
+                members[j][call].add(pts[i]);
             }
         } else {
-            score_clumps(*this, j);
+            // A clump counts as male only when every member is one.
             for (auto& [x, column] : snps[current_snp].clumps[j])
                 for (auto& [y, c] : column) {
-                    normalise_scores(c.probs);
+                    scores.probabilities(x, y, chrX && c.all_male, c.probs);
                     c.call = choose_call(sampling, c.probs);
                     N[j][c.call] += c.w;
                 }
         }
     }
+    ++calls_version;
 }
 
 void data::update_call_probs()
 {
     for (int j = 0; j < n_cohorts; ++j) {
-        score_individuals(*this, j);
-        for (auto& p : call_probs[j]) normalise_scores(p);
+        const cohort_scores scores(*this, j);
+        const std::vector<xy>& pts = snps[current_snp].points[j];
+        for (std::size_t i = 0; i < pts.size(); ++i)
+            scores.probabilities(pts[i][0], pts[i][1], is_male(*this, j, i), call_probs[j][i]);
     }
 }

@@ -1,5 +1,6 @@
 #include "model/likelihood.hpp"
 
+#include <cstring>
 #include <iostream>
 
 #include "model/hierarchy.hpp"
@@ -37,18 +38,27 @@ class_density density_of_class(const data& d, int k, int j)
 double data::log_posterior_X_given_K(int k, int j)
 {
     if (print_names) std::cout << "log_posterior_X_given_K()" << std::endl;
+    // Most moves judge a proposal against the likelihood of the unchanged state, computed the
+    // move before: the memo returns that sum without walking the points again. The class
+    // density, and so the sum, is a function of these parameters alone.
+    likelihood_memo& memo = likelihood_memos[j][k];
+    const std::array<double, 5> key = k == 3 ? std::array<double, 5>{0, 0, 0, 0, 0}
+                                             : std::array<double, 5>{sigma[j], varfrac[j], r[j][k], mu[j][k][0], mu[j][k][1]};
+    if (memo.calls_version == calls_version && memo.clumped == clumped &&
+        std::memcmp(memo.parameters.data(), key.data(), sizeof key) == 0)
+        return memo.value;
+
     const class_density cd = density_of_class(*this, k, j);
     double sum = 0;
     if (!clumped) {
-        const std::vector<xy>& pts = snps[current_snp].points[j];
-        const std::vector<int>& cl = calls[j];
-        for (std::size_t i = 0; i < cl.size(); ++i)
-            if (cl[i] == k) sum += cd.log_phi(pts[i][0], pts[i][1]);
-        return sum;
+        const class_members& m = members[j][k];
+        for (std::size_t i = 0; i < m.x.size(); ++i) sum += cd.log_phi(m.x[i], m.y[i]);
+    } else {
+        for (const auto& [x, column] : snps[current_snp].clumps[j])
+            for (const auto& [y, c] : column)
+                if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, y)) - c.w * cd.log_norm;
     }
-    for (const auto& [x, column] : snps[current_snp].clumps[j])
-        for (const auto& [y, c] : column)
-            if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, y)) - c.w * cd.log_norm;
+    memo = {calls_version, clumped, key, sum};
     return sum;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "numeric/format.hpp"
+#include "numeric/table_cache.hpp"
 #include "state/error.hpp"
 
 namespace {
@@ -13,24 +14,43 @@ constexpr double two_sided_area = 0.01;
 // Densities below exp(-40) count as zero: the strips end there.
 constexpr double log_density_floor = -40.0;
 
-[[noreturn]] void too_large(const std::string& label, int capacity)
+std::string describe(table_label label)
 {
-    throw run_error("strip table for " + label + " would need more than " +
+    std::string text = label.distribution;
+    if (!std::isnan(label.shape)) text += " " + format_number(label.shape);
+    return text;
+}
+
+[[noreturn]] void too_large(table_label label, int capacity)
+{
+    throw run_error("strip table for " + describe(label) + " would need more than " +
                     std::to_string(capacity - 1) + " strips");
 }
 
-void check_enough(const std::string& label, int strips, int min_strips)
+void check_enough(table_label label, int strips, int min_strips)
 {
     if (strips < min_strips)
-        throw run_error("strip table for " + label + " has only " + std::to_string(strips) +
+        throw run_error("strip table for " + describe(label) + " has only " + std::to_string(strips) +
                         " strips, at least " + std::to_string(min_strips) + " needed");
+}
+
+table_cache<PosTable>& gamma1_tables()
+{
+    static table_cache<PosTable> cache;
+    return cache;
+}
+
+table_cache<AsymTable>& gamma2_tables()
+{
+    static table_cache<AsymTable> cache;
+    return cache;
 }
 
 double floored_exp(double e) { return e < log_density_floor ? 0.0 : std::exp(e); }
 
 }  // namespace
 
-PosTable build_one_sided(const Random& target, double area, bool symmetric, const std::string& label)
+PosTable build_one_sided(const Random& target, double area, bool symmetric, table_label label)
 {
     PosTable t;
     t.symmetric = symmetric;
@@ -52,7 +72,7 @@ PosTable build_one_sided(const Random& target, double area, bool symmetric, cons
     return t;
 }
 
-AsymTable build_two_sided(const Random& target, double mode, const std::string& label)
+AsymTable build_two_sided(const Random& target, double mode, table_label label)
 {
     AsymTable t;
     t.mode = mode;
@@ -132,19 +152,9 @@ double draw_two_sided(const AsymTable& t, const Random& target)
 
 PosGen::PosGen(double area, bool symmetric) : area_(area), symmetric_(symmetric) {}
 
-const PosTable& PosGen::table()
-{
-    if (table_ == nullptr) {
-        own_ = build_one_sided(*this, area_, symmetric_, table_label());
-        table_ = &own_;
-    }
-    return *table_;
-}
-
-void PosGen::use_table(const PosTable& shared) { table_ = &shared; }
+PosTable PosGen::build(table_label label) const { return build_one_sided(*this, area_, symmetric_, label); }
 double PosGen::Next() { return draw_one_sided(table(), *this); }
 const char* PosGen::Name() const { return "PosGen"; }
-std::string PosGen::table_label() const { return Name(); }
 
 SymGen::SymGen() : PosGen(symmetric_area, true) {}
 const char* SymGen::Name() const { return "SymGen"; }
@@ -155,10 +165,11 @@ int Normal::count = 0;
 Normal::Normal()
 {
     if (count == 0)
-        shared = build_one_sided(*this, symmetric_area, true, "the standard normal");
+        shared = build(table_label{"the standard normal", std::nan("")});
     ++count;
-    use_table(shared);
 }
+
+const PosTable& Normal::table() { return shared; }
 
 Normal::~Normal() { --count; }
 int Normal::live_count() { return count; }
@@ -174,40 +185,43 @@ double Normal::Variance() const { return 1.0; }
 
 AsymGen::AsymGen(double mode) : mode_(mode) {}
 
-const AsymTable& AsymGen::table()
-{
-    if (!built_) {
-        own_ = build_two_sided(*this, mode_, table_label());
-        built_ = true;
-    }
-    return own_;
-}
-
+AsymTable AsymGen::build(table_label label) const { return build_two_sided(*this, mode_, label); }
 double AsymGen::Next() { return draw_two_sided(table(), *this); }
 const char* AsymGen::Name() const { return "AsymGen"; }
-std::string AsymGen::table_label() const { return Name(); }
 
 Gamma1::Gamma1(double alpha)
     : PosGen(one_sided_area, false),
       alpha_(alpha),
-      inv_alpha_(1.0 / alpha),
-      log_gamma_1_plus_alpha_(std::lgamma(1.0 + alpha))
+      inv_alpha_(1.0 / alpha)
 {
 }
 
 double Gamma1::Next() { return std::pow(PosGen::Next(), inv_alpha_); }
+
+const PosTable& Gamma1::table()
+{
+    return gamma1_tables().find(alpha_, [this] { return build(table_label{"gamma shape", alpha_}); });
+}
 const char* Gamma1::Name() const { return "Gamma1"; }
 
 double Gamma1::Density(double x) const
 {
+    if (!log_gamma_known_) {
+        log_gamma_1_plus_alpha_ = std::lgamma(1.0 + alpha_);
+        log_gamma_known_ = true;
+    }
     return floored_exp(-std::pow(x, inv_alpha_) - log_gamma_1_plus_alpha_);
 }
 
 double Gamma1::Mean() const { return alpha_; }
 double Gamma1::Variance() const { return alpha_; }
-std::string Gamma1::table_label() const { return "gamma shape " + format_number(alpha_); }
-
 Exponential::Exponential() : PosGen(one_sided_area, false) {}
+
+const PosTable& Exponential::table()
+{
+    static const PosTable unit = build(table_label{"the unit exponential", std::nan("")});
+    return unit;
+}
 const char* Exponential::Name() const { return "Exponential"; }
 
 double Exponential::Density(double x) const
@@ -219,8 +233,13 @@ double Exponential::Mean() const { return 1.0; }
 double Exponential::Variance() const { return 1.0; }
 
 Gamma2::Gamma2(double alpha)
-    : AsymGen(alpha - 1.0), alpha_(alpha), log_gamma_alpha_(std::lgamma(alpha))
+    : AsymGen(alpha - 1.0), alpha_(alpha)
 {
+}
+
+const AsymTable& Gamma2::table()
+{
+    return gamma2_tables().find(alpha_, [this] { return build(table_label{"gamma shape", alpha_}); });
 }
 
 const char* Gamma2::Name() const { return "Gamma2"; }
@@ -229,12 +248,15 @@ double Gamma2::Density(double x) const
 {
     if (x <= 0.0)
         return 0.0;
+    if (!log_gamma_known_) {
+        log_gamma_alpha_ = std::lgamma(alpha_);
+        log_gamma_known_ = true;
+    }
     return floored_exp((alpha_ - 1.0) * std::log(x) - x - log_gamma_alpha_);
 }
 
 double Gamma2::Mean() const { return alpha_; }
 double Gamma2::Variance() const { return alpha_; }
-std::string Gamma2::table_label() const { return "gamma shape " + format_number(alpha_); }
 
 Gamma::choice Gamma::choose(double shape)
 {
@@ -259,3 +281,8 @@ const char* Gamma::Name() const { return "Gamma"; }
 double Gamma::Mean() const { return shape_; }
 double Gamma::Variance() const { return shape_; }
 Random& Gamma::generator() { return *active_; }
+
+table_cache_counts gamma_table_cache_counts()
+{
+    return {gamma1_tables().hits + gamma2_tables().hits, gamma1_tables().misses + gamma2_tables().misses};
+}

@@ -1,5 +1,5 @@
 #pragma once
-#include <string>
+#include <cstdint>
 #include <variant>
 
 #include "numeric/random.hpp"
@@ -42,35 +42,37 @@ struct AsymTable {
     double sfx[capacity] = {};
 };
 
-// Builds the one-sided table of target.Density from 0 with strips of the given area;
-// `label` names the distribution in error messages.
-PosTable build_one_sided(const Random& target, double area, bool symmetric, const std::string& label);
+// What a table is built for, named in error messages: a distribution and, for gamma tables,
+// its shape (NaN otherwise).
+struct table_label {
+    const char* distribution;
+    double shape;
+};
+
+// Builds the one-sided table of target.Density from 0 with strips of the given area.
+PosTable build_one_sided(const Random& target, double area, bool symmetric, table_label label);
 // Builds the two-sided table of target.Density about `mode`, strips of area 0.01.
-AsymTable build_two_sided(const Random& target, double mode, const std::string& label);
+AsymTable build_two_sided(const Random& target, double mode, table_label label);
 // One draw from a built table; target.Density must be the density the table was built for.
 double draw_one_sided(const PosTable& table, const Random& target);
 double draw_two_sided(const AsymTable& table, const Random& target);
 
-// One-sided table method; the table is built at the first draw.
+// One-sided table method. The table is found (or built) at each draw by the concrete
+// generator: shared, static or cached per shape.
 class PosGen : public Random {
 public:
     double Next() override;
     const char* Name() const override;
-    // The table the generator draws from, built now if not yet built.
-    const PosTable& table();
+    // The table the generator draws from; valid until the next draw of any gamma generator.
+    virtual const PosTable& table() = 0;
 
 protected:
     PosGen(double area, bool symmetric);
-    // Draw from a table owned elsewhere instead of building one.
-    void use_table(const PosTable& shared);
-    // Names the distribution in error messages.
-    virtual std::string table_label() const;
+    PosTable build(table_label label) const;
 
 private:
     double area_;
     bool symmetric_;
-    PosTable own_;
-    const PosTable* table_ = nullptr;   // null until built
 };
 
 // Table method for a density symmetric about 0 (strips of area 0.01 on each side).
@@ -87,6 +89,7 @@ class Normal : public SymGen {
 public:
     Normal();
     ~Normal() override;
+    const PosTable& table() override;
     const char* Name() const override;
     double Density(double x) const override;
     double Mean() const override;
@@ -99,21 +102,20 @@ private:
     static int count;
 };
 
-// Two-sided table method about a mode; the table is built at the first draw.
+// Two-sided table method about a mode; the concrete generator finds (or builds) the table.
 class AsymGen : public Random {
 public:
     double Next() override;
     const char* Name() const override;
-    const AsymTable& table();
+    // The table the generator draws from; valid until the next draw of any gamma generator.
+    virtual const AsymTable& table() = 0;
 
 protected:
     explicit AsymGen(double mode);
-    virtual std::string table_label() const;
+    AsymTable build(table_label label) const;
 
 private:
     double mode_;
-    AsymTable own_;
-    bool built_ = false;
 };
 
 // Gamma(alpha, 1) for alpha < 1: Y^alpha for Y ~ Gamma(alpha, 1) has a bounded density on
@@ -122,22 +124,25 @@ class Gamma1 : public PosGen {
 public:
     explicit Gamma1(double alpha);
     double Next() override;
+    const PosTable& table() override;   // cached per shape
     const char* Name() const override;
     double Density(double x) const override;
     double Mean() const override;
     double Variance() const override;
 
-protected:
-    std::string table_label() const override;
-
 private:
-    double alpha_, inv_alpha_, log_gamma_1_plus_alpha_;
+    double alpha_, inv_alpha_;
+    // lnGamma(1 + alpha), computed at the first density evaluation: a draw from a cached table
+    // is mostly decided by the table alone.
+    mutable double log_gamma_1_plus_alpha_ = 0;
+    mutable bool log_gamma_known_ = false;
 };
 
 // Unit exponential, Gamma(1, 1).
 class Exponential : public PosGen {
 public:
     Exponential();
+    const PosTable& table() override;   // built once
     const char* Name() const override;
     double Density(double x) const override;
     double Mean() const override;
@@ -148,16 +153,17 @@ public:
 class Gamma2 : public AsymGen {
 public:
     explicit Gamma2(double alpha);
+    const AsymTable& table() override;   // cached per shape
     const char* Name() const override;
     double Density(double x) const override;
     double Mean() const override;
     double Variance() const override;
 
-protected:
-    std::string table_label() const override;
-
 private:
-    double alpha_, log_gamma_alpha_;
+    double alpha_;
+    // lnGamma(alpha), computed at the first density evaluation.
+    mutable double log_gamma_alpha_ = 0;
+    mutable bool log_gamma_known_ = false;
 };
 
 // Gamma(shape, 1) by the generator that suits the shape: Gamma1 below 1, Exponential at
@@ -179,3 +185,9 @@ private:
     choice chosen_;
     Random* active_;
 };
+
+// Builds and reuses of the per-shape gamma tables since the start of the process.
+struct table_cache_counts {
+    std::uint64_t hits, misses;
+};
+table_cache_counts gamma_table_cache_counts();

@@ -35,5 +35,22 @@ void data::set_storage()
     r_mean = {0, 0, 0};
     r_var = {0, 0, 0};
     log_posterior_terms.fill(0);
+    members.resize(nc);
+    likelihood_memos.assign(nc, {});
+    calls_changed();
     std::cout << "done" << std::endl;
+}
+
+void data::calls_changed()
+{
+    ++calls_version;
+    if (static_cast<std::size_t>(current_snp) >= snps.size()) return;
+    const std::vector<std::vector<xy>>& pts = snps[current_snp].points;
+    for (std::size_t j = 0; j < members.size(); ++j) {
+        for (class_members& m : members[j]) m.clear();
+        // While cohorts are being pooled or split, calls and points may briefly disagree;
+        // set_storage rebuilds the members once they agree again.
+        if (j >= pts.size() || j >= calls.size() || calls[j].size() != pts[j].size()) continue;
+        for (std::size_t i = 0; i < calls[j].size(); ++i) members[j][calls[j][i]].add(pts[j][i]);
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,30 @@ using prior_pair = std::array<double, 2>;
 struct class_prior {
     std::array<double, 3> a;
     std::array<double, 3> b;
+};
+
+// The points of one class of one cohort, in ascending individual order, coordinates apart.
+struct class_members {
+    std::vector<double> x, y;
+    void clear()
+    {
+        x.clear();
+        y.clear();
+    }
+    void add(const xy& p)
+    {
+        x.push_back(p[0]);
+        y.push_back(p[1]);
+    }
+};
+
+// The last class log likelihood of one class of one cohort with what it was computed from:
+// the same calls (by version) and the same class parameters give the same sum, bit for bit.
+struct likelihood_memo {
+    std::uint64_t calls_version = 0;   // 0: nothing remembered
+    bool clumped = false;
+    std::array<double, 5> parameters{};   // sigma, varfrac, r, class mean (zeros: null class)
+    double value = 0;
 };
 
 // Parameter families that share the hierarchical update machinery.
@@ -62,7 +87,7 @@ public:
     std::vector<int> n_file_individuals;            // [input cohort] from the header: columns of the call file
 
     // ---------------------------------------------------------------- current SNP
-    std::vector<std::vector<int>> calls;            // [c][i]
+    std::vector<std::vector<int>> calls;            // [c][i]; code that writes it must call calls_changed()
     std::vector<std::array<int, 4>> N;              // [c][k]
     std::vector<std::vector<int>> point_sex;        // [c][i] sex code of each analysed point (X mode)
     std::vector<std::array<int, 3>> point_sex_counts;   // [c][code] over the analysed points (X mode)
@@ -130,8 +155,16 @@ public:
     std::vector<snp> snps;
     params current_result;
 
+    // Derived from the calls: the class members (unclumped mode) and the class likelihood memos.
+    // `calls_version` grows with every change of the calls, clump calls, points or clumps.
+    std::vector<std::array<class_members, 4>> members;     // [c][k]
+    std::vector<std::array<likelihood_memo, 4>> likelihood_memos;   // [c][k]
+    std::uint64_t calls_version = 1;
+
     // ---------------------------------------------------------------- run state (state/)
     void set_storage();
+    // Rebuilds what derives from `calls`; needed after any change of calls, clumps or points.
+    void calls_changed();
 
     // ---------------------------------------------------------------- input (input/)
     void read_data();
