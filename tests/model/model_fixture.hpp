@@ -1,6 +1,7 @@
 #pragma once
 // A hand-made run state for the model tests: one SNP whose cohorts hold the given points, every
 // parameter and hyperparameter at a fixed, documented value, and a seeded generator installed.
+// A test that writes calls, clump calls or points directly must call `calls_changed()` after.
 #include <array>
 #include <cmath>
 #include <iostream>
