@@ -191,7 +191,7 @@ TEST(Options, FreshRunStateHoldsEveryDefault)
         {"fraction_var_prior", "1,100"},
         {"departure_mean_prior", "2,8"},
         {"departure_var_prior", "1,100"},
-        {"center_var_prior_mean", "0.0001"},
+        {"center_var_prior_mean", "1e-04"},
         {"center_var_prior_df", "100"},
         {"sigma_mean_prior", "1,4"},
         {"sigma_var_prior", "1,100"},
@@ -476,6 +476,9 @@ TEST(Options, CheckSettingsRejectsMeaninglessRuns)
         {{"-i", "a", "-n", "0"}, "-n"},
         {{"-i", "a", "-n", "0", "-max2"}, ""},
         {{"-i", "a", "-n", "1"}, ""},
+        {{"-i", "a", "b", "-chrX", "s0"}, "-chrX"},
+        {{"-i", "a", "-chrX"}, "-chrX"},
+        {{"-i", "a", "b", "-chrX", "s0", "s1"}, ""},
     };
     for (const row& r : rows) {
         arguments args(r.args);
