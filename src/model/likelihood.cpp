@@ -44,9 +44,10 @@ double data::log_posterior_X_given_K(int k, int j)
     likelihood_memo& memo = likelihood_memos[j][k];
     const std::array<double, 5> key = k == 3 ? std::array<double, 5>{0, 0, 0, 0, 0}
                                              : std::array<double, 5>{sigma[j], varfrac[j], r[j][k], mu[j][k][0], mu[j][k][1]};
-    if (memo.calls_version == calls_version && memo.clumped == clumped &&
-        std::memcmp(memo.parameters.data(), key.data(), sizeof key) == 0)
-        return memo.value;
+    for (const likelihood_memo::entry& e : memo.entries)
+        if (e.calls_version == calls_version && e.clumped == clumped &&
+            std::memcmp(e.parameters.data(), key.data(), sizeof key) == 0)
+            return e.value;
 
     const class_density cd = density_of_class(*this, k, j);
     double sum = 0;
@@ -58,7 +59,8 @@ double data::log_posterior_X_given_K(int k, int j)
             for (const auto& [y, c] : column)
                 if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, y)) - c.w * cd.log_norm;
     }
-    memo = {calls_version, clumped, key, sum};
+    memo.newest = 1 - memo.newest;
+    memo.entries[memo.newest] = {calls_version, clumped, key, sum};
     return sum;
 }
 

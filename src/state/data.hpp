@@ -29,13 +29,18 @@ struct class_members {
     }
 };
 
-// The last class log likelihood of one class of one cohort with what it was computed from:
-// the same calls (by version) and the same class parameters give the same sum, bit for bit.
+// The last two class log likelihoods of one class of one cohort with what they were computed
+// from: the same calls (by version) and the same class parameters give the same sum, bit for
+// bit. Two, because after a rejected move the state before the proposal is current again.
 struct likelihood_memo {
-    std::uint64_t calls_version = 0;   // 0: nothing remembered
-    bool clumped = false;
-    std::array<double, 5> parameters{};   // sigma, varfrac, r, class mean (zeros: null class)
-    double value = 0;
+    struct entry {
+        std::uint64_t calls_version = 0;   // 0: nothing remembered
+        bool clumped = false;
+        std::array<double, 5> parameters{};   // sigma, varfrac, r, class mean (zeros: null class)
+        double value = 0;
+    };
+    std::array<entry, 2> entries;
+    int newest = 0;
 };
 
 // Parameter families that share the hierarchical update machinery.
