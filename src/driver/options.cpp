@@ -159,7 +159,8 @@ void check_settings(const data& d)
         reject("-approx needs a positive number of grid divisions, got " + std::to_string(d.approx_grid));
     if (d.n_max < 0) reject("-nmax must not be negative, got " + std::to_string(d.n_max));
     if (d.burn_in < 0) reject("-b must not be negative, got " + std::to_string(d.burn_in));
-    if (d.n_iter < 0 || (d.sampling_final_phase && d.n_iter < 1))
+    if (d.n_iter < 0) reject("-n must not be negative, got " + std::to_string(d.n_iter));
+    if (d.sampling_final_phase && d.n_iter < 1)
         reject("-n must be at least 1 when the final phase samples, got " + std::to_string(d.n_iter));
 
     const auto positive = [&](const char* name, double v) {

@@ -50,22 +50,35 @@ double floored_exp(double e) { return e < log_density_floor ? 0.0 : std::exp(e);
 
 }  // namespace
 
+namespace {
+
+// Lays strips of the given area outwards from x0, upwards (direction +1) or downwards (-1):
+// edge i goes to sx[i], its density to sfx[i], from index `first` until the density is 0.
+// Returns the index of that last edge; an index reaching `limit` throws.
+int lay_strips(const Random& target, double x0, double area, double direction, double* sx, double* sfx,
+               int first, int limit, table_label label)
+{
+    double x = x0;
+    int i = first;
+    for (;;) {
+        const double f = target.Density(x);
+        sx[i] = x;
+        sfx[i] = f;
+        if (f <= 0.0)
+            return i;
+        if (++i >= limit)
+            too_large(label, limit);
+        x = x + direction * area / f;
+    }
+}
+
+}  // namespace
+
 PosTable build_one_sided(const Random& target, double area, bool symmetric, table_label label)
 {
     PosTable t;
     t.symmetric = symmetric;
-    double x = 0.0;
-    int i = 0;
-    for (;;) {
-        const double f = target.Density(x);
-        t.sx[i] = x;
-        t.sfx[i] = f;
-        if (f <= 0.0)
-            break;
-        if (++i >= PosTable::capacity)
-            too_large(label, PosTable::capacity);
-        x = x + area / f;
-    }
+    const int i = lay_strips(target, 0.0, area, 1.0, t.sx, t.sfx, 0, PosTable::capacity, label);
     check_enough(label, i, PosTable::min_strips);
     t.strips = i;
     t.xi = symmetric ? 2.0 * i : i;
@@ -78,34 +91,11 @@ AsymTable build_two_sided(const Random& target, double mode, table_label label)
     t.mode = mode;
     // Right side, outwards from the mode; the end point goes to the reserved slot because the
     // left side starts by overwriting it with the mode.
-    double x = mode;
-    int i = 0;
-    for (;;) {
-        const double f = target.Density(x);
-        t.sx[i] = x;
-        t.sfx[i] = f;
-        if (f <= 0.0)
-            break;
-        if (++i >= AsymTable::end_slot)
-            too_large(label, AsymTable::end_slot);
-        x = x + two_sided_area / f;
-    }
+    const int i = lay_strips(target, mode, two_sided_area, 1.0, t.sx, t.sfx, 0, AsymTable::end_slot, label);
     t.last_right = i - 1;
     t.sx[AsymTable::end_slot] = t.sx[i];
     t.sfx[AsymTable::end_slot] = 0.0;
-    // Left side, outwards from the mode.
-    x = mode;
-    int j = i;
-    for (;;) {
-        const double f = target.Density(x);
-        t.sx[j] = x;
-        t.sfx[j] = f;
-        if (f <= 0.0)
-            break;
-        if (++j >= AsymTable::end_slot)
-            too_large(label, AsymTable::end_slot);
-        x = x - two_sided_area / f;
-    }
+    const int j = lay_strips(target, mode, two_sided_area, -1.0, t.sx, t.sfx, i, AsymTable::end_slot, label);
     check_enough(label, j, AsymTable::min_strips);
     t.strips = j;
     t.xi = j;
