@@ -267,7 +267,7 @@ void generate(const sim_options& o) {
     for (std::size_t j = 0; j < nc; ++j) {
         cohort_files.push_back(open_out(o.out + "_cohort" + std::to_string(j) + ".txt"));
         std::string header = "SNP_ID rs position allele1 allele2";
-        char buf[96];
+        char buf[128];
         for (std::size_t i = 0; i < ni; ++i) {
             std::snprintf(buf, sizeof buf, " c%zu_ind%04zu_A c%zu_ind%04zu_B", j, i + 1, j, i + 1);
             header += buf;
