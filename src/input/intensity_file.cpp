@@ -83,9 +83,6 @@ intensity_file::intensity_file(const std::string& name, bool gz, bool bz2)
     if (bz2)
         chain_->in.push(io::bzip2_decompressor(io::bzip2::default_small, filter_buffer_size));
     chain_->in.push(source);
-    // A decompressor that meets corrupt or truncated data throws; without this the stream
-    // would only set badbit and the data would look merely short.
-    chain_->in.exceptions(std::ios::badbit);
 }
 
 intensity_file::~intensity_file()
@@ -116,18 +113,10 @@ void intensity_file::fill()
     }
     if (end_ == buffer_.size())
         buffer_.resize(buffer_.size() * 2);
-    std::streamsize got = 0;
-    try {
-        chain_->in.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
-        got = chain_->in.gcount();
-    } catch (const io::gzip_error&) {
-        fail_at(line_ + 1, "corrupt or truncated gzip data");
-    } catch (const io::bzip2_error&) {
-        fail_at(line_ + 1, "corrupt or truncated bzip2 data");
-    } catch (const std::exception& e) {
-        fail_at(line_ + 1, std::string("read error (") + e.what() + ")");
-    }
-    // The stream may also report a failed decompressor only through its state.
+    chain_->in.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+    const std::streamsize got = chain_->in.gcount();
+    // A decompressor that meets corrupt or truncated data fails the read: the stream catches
+    // its exception and sets badbit, which without this check would look like a short file.
     if (chain_->in.bad())
         fail_at(line_ + 1, std::string("corrupt or truncated ") + (bz2_ ? "bzip2" : gz_ ? "gzip" : "file") + " data");
     if (got == 0)
