@@ -1,6 +1,8 @@
 #pragma once
 #include <cmath>
 
+#include "state/records.hpp"
+
 // The clumping grid: anchored at 0, with a cell size taken from the SNP's range box.
 namespace input {
 
@@ -22,6 +24,22 @@ inline double cell_size(double lo, double hi, int grid)
 inline double cell_corner(double v, double size)
 {
     return std::floor(v / size) * size;
+}
+
+// Cell sizes of both coordinates of a SNP's grid, from its range box.
+struct cell_sizes {
+    double dx, dy;
+};
+
+inline cell_sizes cell_sizes_of(const snp& s, int grid)
+{
+    return {cell_size(s.x_lo, s.x_hi, grid), cell_size(s.y_lo, s.y_hi, grid)};
+}
+
+// The clump whose cell holds p, in clumps built from the same points with the same cell sizes.
+inline const point& clump_of(const clump_map& clumps, const xy& p, cell_sizes cells)
+{
+    return clumps.at(cell_corner(p[0], cells.dx)).at(cell_corner(p[1], cells.dy));
 }
 
 }  // namespace input

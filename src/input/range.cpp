@@ -44,10 +44,9 @@ void data::clump_data(snp& s)
 {
     s.clumps.clear();
     s.clumps.resize(static_cast<std::size_t>(n_cohorts));
-    const double dx = input::cell_size(s.x_lo, s.x_hi, approx_grid);
-    const double dy = input::cell_size(s.y_lo, s.y_hi, approx_grid);
+    const input::cell_sizes cells = input::cell_sizes_of(s, approx_grid);
     std::cout << std::endl
-              << " Clumping points as approximation " << " (delta x: " << dx << " y: " << dy << ")";
+              << " Clumping points as approximation " << " (delta x: " << cells.dx << " y: " << cells.dy << ")";
     if (n_cohorts < 1) {
         std::cout << std::endl << std::endl;
         return;
@@ -59,8 +58,8 @@ void data::clump_data(snp& s)
         int occupied = 0;
         for (std::size_t i = 0; i < pts.size(); ++i) {
             const bool male = sexes_known && point_sex[j][i] == 1;
-            auto& column = s.clumps[j][input::cell_corner(pts[i][0], dx)];
-            auto [it, inserted] = column.try_emplace(input::cell_corner(pts[i][1], dy));
+            auto& column = s.clumps[j][input::cell_corner(pts[i][0], cells.dx)];
+            auto [it, inserted] = column.try_emplace(input::cell_corner(pts[i][1], cells.dy));
             point& clump = it->second;
             if (inserted) {
                 clump.w = 1;
@@ -84,13 +83,11 @@ void data::clump_data(snp& s)
 void data::set_calls_from_points(snp& s)
 {
     std::cout << std::endl << " Declumping points for final round " << std::endl;
-    const double dx = input::cell_size(s.x_lo, s.x_hi, approx_grid);
-    const double dy = input::cell_size(s.y_lo, s.y_hi, approx_grid);
+    const input::cell_sizes cells = input::cell_sizes_of(s, approx_grid);
     for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
         const std::vector<xy>& pts = s.points[j];
         for (std::size_t i = 0; i < pts.size(); ++i) {
-            const point& clump =
-                s.clumps[j].at(input::cell_corner(pts[i][0], dx)).at(input::cell_corner(pts[i][1], dy));
+            const point& clump = input::clump_of(s.clumps[j], pts[i], cells);
             calls[j][i] = clump.call;
             call_probs[j][i] = clump.probs;
         }

@@ -302,11 +302,9 @@ clump_of_point find_clumps(const data& d, const snp& s)
 {
     clump_of_point found(static_cast<std::size_t>(d.n_cohorts));
     if (!d.clumped) return found;
-    const double dx = input::cell_size(s.x_lo, s.x_hi, d.approx_grid);
-    const double dy = input::cell_size(s.y_lo, s.y_hi, d.approx_grid);
+    const input::cell_sizes cells = input::cell_sizes_of(s, d.approx_grid);
     for (int j = 0; j < d.n_cohorts; ++j)
-        for (const xy& p : s.points[j])
-            found[j].push_back(&s.clumps[j].at(input::cell_corner(p[0], dx)).at(input::cell_corner(p[1], dy)));
+        for (const xy& p : s.points[j]) found[j].push_back(&input::clump_of(s.clumps[j], p, cells));
     return found;
 }
 
