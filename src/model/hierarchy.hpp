@@ -7,9 +7,22 @@
 // parametrisations, the Gamma log density, and the one hyperparameter update that every
 // family uses. All densities are on the natural log scale.
 
+// 2*pi as the model's normal densities take it.
+constexpr double two_pi = 6.283185308;
+
 // Beta(beta_a(m, v), beta_b(m, v)) has mean m and variance m(1 - m)v; m, v in (0, 1).
 inline double beta_a(double m, double v) { return m * (1 - v) / v; }
 inline double beta_b(double m, double v) { return (1 - m) * (1 - v) / v; }
+
+// Draws from the mean–spread Beta and the mean–variance Gamma (genbet takes single-precision shapes).
+double beta_prior_draw(double m, double v);
+double gamma_prior_draw(double m, double v);
+
+// Log density at x of Normal(mean, var), the prior of one centre coordinate.
+inline double centre_log_density(double x, double mean, double var)
+{
+    return -0.5 * (std::log(two_pi * var) + (x - mean) * (x - mean) / var);
+}
 
 // Gamma log density by shape and rate. Non-positive x gives NaN or -inf, which no
 // acceptance test takes.

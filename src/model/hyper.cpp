@@ -4,6 +4,7 @@
 #include "model/hierarchy.hpp"
 #include "model/proposal.hpp"
 #include "numeric/densities.hpp"
+#include "numeric/variates.hpp"
 
 namespace {
 
@@ -60,6 +61,13 @@ double hyperprior_log_density(const data& d, family f, hyper_role role, int k, d
 }
 
 }  // namespace
+
+double beta_prior_draw(double m, double v)
+{
+    return genbet(static_cast<float>(beta_a(m, v)), static_cast<float>(beta_b(m, v)));
+}
+
+double gamma_prior_draw(double m, double v) { return rgamma(m * m / v, m / v); }
 
 double untraced_log_posterior(data& d)
 {

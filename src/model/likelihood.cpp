@@ -7,7 +7,6 @@
 #include "numeric/densities.hpp"
 
 namespace {
-constexpr double two_pi = 6.283185308;
 constexpr double null_centre = 0.89;
 constexpr double null_precision = 0.01;   // each coordinate has variance 100
 constexpr double null_determinant = 10000;

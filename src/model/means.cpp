@@ -7,18 +7,10 @@
 
 namespace {
 
-constexpr double two_pi = 6.283185308;
-
 void print_means(const class_means& m)
 {
     for (int k = 0; k < 3; ++k)
         for (int c = 0; c < 2; ++c) std::cout << m[k][c] << std::endl;
-}
-
-// Log density of a centre coordinate x under Normal(mean, var).
-double centre_log_density(double x, double mean, double var)
-{
-    return -0.5 * (std::log(two_pi * var) + (x - mean) * (x - mean) / var);
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include "numeric/variates.hpp"
 
 namespace {
-constexpr double lower_bound = 1e-8;
-constexpr double upper_bound = 0.99999999;
 constexpr double shape_offset = 1e-8;
 
 double offset_of(proposal_kind kind) { return kind == proposal_kind::beta_offset ? shape_offset : 0.0; }
@@ -17,8 +15,8 @@ double offset_of(proposal_kind kind) { return kind == proposal_kind::beta_offset
 
 bool inside_support(proposal_kind kind, double x)
 {
-    if (kind == proposal_kind::gamma) return x > lower_bound;
-    return x > lower_bound && x < upper_bound;
+    if (kind == proposal_kind::gamma) return x > support_low;
+    return x > support_low && x < support_high;
 }
 
 double propose(proposal_kind kind, double x, double kappa)

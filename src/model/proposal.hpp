@@ -7,6 +7,10 @@
 // variance x/kappa) for positive parameters.
 enum class proposal_kind { beta_offset, beta_plain, gamma };
 
+// Bounds of the values a parameter in (0, 1), or above 0, may take.
+constexpr double support_low = 1e-8;
+constexpr double support_high = 0.99999999;
+
 // A value strictly inside the support a proposal may move to: (1e-8, 0.99999999) for the Beta
 // proposals, above 1e-8 for the Gamma one. NaN is never inside.
 bool inside_support(proposal_kind kind, double x);

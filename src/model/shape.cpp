@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double two_pi = 6.283185308;
-
 // One independence step of the shape parameter held in theta[0 .. dim-1] of cohort j.
 // `draw` puts a proposal in place, or leaves theta as it is when the draw is out of range;
 // `log_prior` evaluates the prior at the current theta.
@@ -62,8 +60,7 @@ void update_shape_family(data& d, const shape_family& s)
         const double m = family_hyper(d, s.f, hyper_role::mean, 0);
         const double v = family_hyper(d, s.f, hyper_role::var, 0);
         const auto draw = [&] {
-            const double x_new = gamma ? rgamma(m * m / v, m / v)
-                                       : genbet(static_cast<float>(beta_a(m, v)), static_cast<float>(beta_b(m, v)));
+            const double x_new = gamma ? gamma_prior_draw(m, v) : beta_prior_draw(m, v);
             if (inside_support(support, x_new)) x = x_new;
         };
         const auto log_prior = [&] { return family_log_prior(s.f, x, m, v); };
@@ -106,8 +103,7 @@ void data::update_centers()
             c[1] = center_mean[1] + std::sqrt(center_var) * normal.Next();
         };
         const auto log_prior = [&] {
-            return -0.5 * (std::log(two_pi * center_var) + (c[0] - center_mean[0]) * (c[0] - center_mean[0]) / center_var) -
-                   0.5 * (std::log(two_pi * center_var) + (c[1] - center_mean[1]) * (c[1] - center_mean[1]) / center_var);
+            return centre_log_density(c[0], center_mean[0], center_var) + centre_log_density(c[1], center_mean[1], center_var);
         };
         shape_step(*this, j, c.data(), 2, draw, log_prior, accept_center, true);
     }

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "input/grid.hpp"
+#include "model/hierarchy.hpp"
 #include "numeric/variates.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
@@ -201,8 +202,7 @@ void data::initialize(int stage, int start)
     eta_mean = eta_mean_prior[0] / (eta_mean_prior[0] + eta_mean_prior[1]);
     eta_var = eta_var_prior[0] / (eta_var_prior[0] + eta_var_prior[1]);
     for (int j = 0; j < n_cohorts; ++j)
-        eta[j] = genbet(static_cast<float>(eta_mean * (1 - eta_var) / eta_var),
-                        static_cast<float>((1 - eta_mean) * (1 - eta_var) / eta_var));
+        eta[j] = beta_prior_draw(eta_mean, eta_var);
     for (int j = 0; j < n_cohorts; ++j) {
         const double al = alpha[j], e = eta[j];
         lambda[j] = {al * al * (1 - e), 2 * al * (1 - al) * (1 - e), (1 - al) * (1 - al) * (1 - e), e};

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "model/hierarchy.hpp"
+#include "model/proposal.hpp"
 #include "numeric/random.hpp"
 #include "numeric/variates.hpp"
 #include "state/data.hpp"
@@ -32,13 +33,10 @@ void data::sweep()
 
 namespace {
 
-constexpr double lowest = 1e-8;
-constexpr double highest = 0.99999999;
-
 double clamp_unit(double x)
 {
-    if (x >= highest) return highest;
-    if (x <= lowest) return lowest;
+    if (x >= support_high) return support_high;
+    if (x <= support_low) return support_low;
     return x;
 }
 
@@ -93,21 +91,20 @@ void data::update_all(int j)
 
     // Redraw every cohort-level value from its current hierarchical prior.
     const double cac = c_alpha_cohorts;
-    alpha[j] = clamp_unit(genbet(as_shape(alpha_star * (1 - cac) / cac + 1e-8), as_shape((1 - alpha_star) * (1 - cac) / cac + 1e-8)));
-    eta[j] = genbet(as_shape(beta_a(eta_mean, eta_var)), as_shape(beta_b(eta_mean, eta_var))) + 1e-8;
+    alpha[j] = clamp_unit(genbet(as_shape(beta_a(alpha_star, cac) + 1e-8), as_shape(beta_b(alpha_star, cac) + 1e-8)));
+    eta[j] = beta_prior_draw(eta_mean, eta_var) + 1e-8;
     const double a = alpha[j], e = eta[j];
     lambda[j] = {a * a * (1 - e), 2 * a * (1 - a) * (1 - e), (1 - a) * (1 - a) * (1 - e), e};
-    gradient[j] = rgamma(gradient_mean * gradient_mean / gradient_var, gradient_mean / gradient_var) + 1e-8;
-    length[j] = rgamma(length_mean * length_mean / length_var, length_mean / length_var) + 1e-8;
-    fraction[j] = clamp_unit(genbet(as_shape(beta_a(fraction_mean, fraction_var)), as_shape(beta_b(fraction_mean, fraction_var))));
+    gradient[j] = gamma_prior_draw(gradient_mean, gradient_var) + 1e-8;
+    length[j] = gamma_prior_draw(length_mean, length_var) + 1e-8;
+    fraction[j] = clamp_unit(beta_prior_draw(fraction_mean, fraction_var));
     departure[j] = clamp_unit(genbet(as_shape(beta_a(departure_mean, departure_var) + 1e-8), as_shape(beta_b(departure_mean, departure_var))) + 1e-8);
     center[j][0] = center_mean[0] + std::sqrt(center_var) * normal.Next();
     center[j][1] = center_mean[1] + std::sqrt(center_var) * normal.Next();
     set_mu_from_params(j);
-    sigma[j] = rgamma(sigma_mean * sigma_mean / sigma_var, sigma_mean / sigma_var) + 1e-8;
-    varfrac[j] = genbet(as_shape(beta_a(varfrac_mean, varfrac_var)), as_shape(beta_b(varfrac_mean, varfrac_var))) + 1e-8;
-    for (int k = 0; k < 3; ++k)
-        r[j][k] = genbet(as_shape(beta_a(r_mean[k], r_var[k])), as_shape(beta_b(r_mean[k], r_var[k]))) + 1e-8;
+    sigma[j] = gamma_prior_draw(sigma_mean, sigma_var) + 1e-8;
+    varfrac[j] = beta_prior_draw(varfrac_mean, varfrac_var) + 1e-8;
+    for (int k = 0; k < 3; ++k) r[j][k] = beta_prior_draw(r_mean[k], r_var[k]) + 1e-8;
 
     const double diff = log_posterior() - lp_old;
     // An independence proposal from the priors, judged by the posterior difference alone.
