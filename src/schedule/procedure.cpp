@@ -5,6 +5,7 @@
 #include "input/grid.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/variates.hpp"
+#include "schedule/reports.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
@@ -64,22 +65,6 @@ void grow_from(std::vector<T>& v, std::size_t n, int cohort)
 {
     const T source = v[static_cast<std::size_t>(cohort)];
     v.resize(n, source);
-}
-
-double called_allele_frequency(const std::array<int, 4>& n)
-{
-    return (2.0 * n[0] + n[1]) / (2.0 * (n[0] + n[1] + n[2]));
-}
-
-void print_counts(const data& d, bool with_frequency)
-{
-    std::cout << "Genotype counts (N) :" << std::endl;
-    for (int j = 0; j < d.n_cohorts; ++j) {
-        std::cout << " cohort " << j << ": ";
-        for (int k = 0; k < 4; ++k) std::cout << d.N[j][k] << " ";
-        if (with_frequency) std::cout << "\t" << called_allele_frequency(d.N[j]);
-        std::cout << std::endl;
-    }
 }
 
 void print_terms(std::ostream& out, const std::array<double, 7>& terms)

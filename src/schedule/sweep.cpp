@@ -6,6 +6,7 @@
 #include "model/proposal.hpp"
 #include "numeric/random.hpp"
 #include "numeric/variates.hpp"
+#include "schedule/reports.hpp"
 #include "state/data.hpp"
 
 void data::sweep()
@@ -58,25 +59,22 @@ struct cohort_values {
     std::array<double, 4> lambda;
 };
 
-cohort_values keep(const data& d, int j)
+// Applies f(current, kept) to every value of cohort j and its kept copy: the one list of what
+// a global proposal redraws.
+template <class F>
+void for_each_cohort_value(data& d, int j, cohort_values& v, F f)
 {
-    return {d.alpha[j], d.eta[j], d.gradient[j], d.length[j], d.fraction[j], d.departure[j],
-            d.center[j], d.sigma[j], d.varfrac[j], d.r[j], d.lambda[j]};
-}
-
-void put_back(data& d, int j, const cohort_values& v)
-{
-    d.alpha[j] = v.alpha;
-    d.eta[j] = v.eta;
-    d.gradient[j] = v.gradient;
-    d.length[j] = v.length;
-    d.fraction[j] = v.fraction;
-    d.departure[j] = v.departure;
-    d.center[j] = v.center;
-    d.sigma[j] = v.sigma;
-    d.varfrac[j] = v.varfrac;
-    d.r[j] = v.r;
-    d.lambda[j] = v.lambda;
+    f(d.alpha[j], v.alpha);
+    f(d.eta[j], v.eta);
+    f(d.gradient[j], v.gradient);
+    f(d.length[j], v.length);
+    f(d.fraction[j], v.fraction);
+    f(d.departure[j], v.departure);
+    f(d.center[j], v.center);
+    f(d.sigma[j], v.sigma);
+    f(d.varfrac[j], v.varfrac);
+    f(d.r[j], v.r);
+    f(d.lambda[j], v.lambda);
 }
 
 }  // namespace
@@ -87,7 +85,8 @@ void data::update_all(int j)
     if (print_names) std::cout << "update_all(int j)" << std::endl;
     const double lp_old = log_posterior();
     if (departure[j] > 1) print_shape_diagnostic(*this, j, "problem_0");
-    const cohort_values kept = keep(*this, j);
+    cohort_values kept;
+    for_each_cohort_value(*this, j, kept, [](const auto& current, auto& copy) { copy = current; });
 
     // Redraw every cohort-level value from its current hierarchical prior.
     const double cac = c_alpha_cohorts;
@@ -118,7 +117,7 @@ void data::update_all(int j)
     if (accepted) {
         accept_global += 1;
     } else {
-        put_back(*this, j, kept);
+        for_each_cohort_value(*this, j, kept, [](auto& current, const auto& copy) { current = copy; });
         set_mu_from_params(j);
     }
     if (mu[j][1][0] > mu[j][0][0]) print_shape_diagnostic(*this, j, "problem");
@@ -155,6 +154,18 @@ void data::print_rates()
     std::cout << std::endl;
 }
 
+void print_counts(const data& d, bool with_frequency)
+{
+    std::cout << "Genotype counts (N) :" << std::endl;
+    for (int j = 0; j < d.n_cohorts; ++j) {
+        const std::array<int, 4>& n = d.N[j];
+        std::cout << " cohort " << j << ": ";
+        for (int k = 0; k < 4; ++k) std::cout << n[k] << " ";
+        if (with_frequency) std::cout << "\t" << (2.0 * n[0] + n[1]) / (2.0 * (n[0] + n[1] + n[2]));
+        std::cout << std::endl;
+    }
+}
+
 namespace {
 
 void print_values(const std::vector<double>& v)
@@ -175,13 +186,7 @@ void print_family_block(const char* name, const std::vector<double>& v, double m
 
 void data::print_all()
 {
-    std::cout << "Genotype counts (N) :" << std::endl;
-    for (int j = 0; j < n_cohorts; ++j) {
-        std::cout << " cohort " << j << ": ";
-        for (int k = 0; k < 4; ++k) std::cout << N[j][k] << " ";
-        const double called = N[j][0] + N[j][1] + N[j][2];
-        std::cout << "\t" << (2.0 * N[j][0] + N[j][1]) / (2 * called) << std::endl;
-    }
+    print_counts(*this, true);
     std::cout << std::endl << "Genotype proportions (lambda) :" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
         std::cout << " cohort " << j << ": ";
