@@ -29,6 +29,7 @@ std::vector<std::string> to_list(char** v, int count) { return {v, v + count}; }
 
 const option_spec input_options[] = {
     {"-nrs", 0, [](data&, char**, int) {}, "fixed seed 0.12345 for a reproducible run (default: seed from the clock)"},
+    {"-seed", 1, [](data&, char**, int) {}, "X  seed, a real strictly between 0 and 1, for a reproducible run (the last of -seed and -nrs wins)"},
     {"-f", 1, [](data& d, char** v, int) { d.snp_info_file = v[0]; }, "FILE  SNP information file with prior allele frequencies (default: none)"},
     {"-single", 1, [](data& d, char** v, int) { d.single = to_int(v[0]); }, "N  pool all cohorts for the random starts; 1 splits them again for the final phase (default 0)"},
     {"-gz", 0, [](data& d, char**, int) { d.gz = true; }, "intensity files are gzip-compressed"},
@@ -77,6 +78,9 @@ const option_spec model_options[] = {
     {"-varfrac_var_prior", 2, [](data& d, char** v, int) { d.varfrac_var_prior = to_pair(v); }, "A B  (default 1 100)"},
     {"-r_mean_prior", 1, [](data& d, char** v, int) { const double x = to_real(v[0]); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
     {"-r_var_prior", 1, [](data& d, char** v, int) { const double x = to_real(v[0]); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
+    {"-vcf", 0, [](data& d, char**, int) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, indexed); positions must be positive integers"},
+    {"-chr", 1, [](data& d, char** v, int) { d.chromosome = v[0]; }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
+    {"-vcf_threshold", 1, [](data& d, char** v, int) { d.vcf_threshold = to_real(v[0]); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
     {"-pk", 2, [](data& d, char** v, int) { d.proposal_k = to_real(v[0]); d.alpha_proposal_k = to_real(v[1]); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
 };
 
@@ -137,8 +141,19 @@ double choose_seed(int argc, char** argv)
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     double seed = std::rand() / 2147483647.0;
-    for (int i = 0; i < argc; ++i)
-        if (std::string(argv[i]) == "-nrs") seed = 0.12345;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-nrs") seed = 0.12345;
+        if (arg != "-seed") continue;
+        if (i + 1 >= argc)
+            throw run_error("usage: option -seed takes 1 value, found 0 (tarvix++ -h lists the options)", 2);
+        const std::string value = argv[i + 1];
+        char* end = nullptr;
+        seed = std::strtod(value.c_str(), &end);
+        // 0 and 1 are refused: both would give the seed word 0.
+        if (value.empty() || *end != '\0' || !(seed > 0 && seed < 1))
+            throw run_error("invalid setting: -seed must be a real strictly between 0 and 1, got \"" + value + "\"", 2);
+    }
     return seed;
 }
 
@@ -195,6 +210,10 @@ void check_settings(const data& d)
         positive("-r_var_prior", d.r_var_prior.a[k]);
         positive("-r_var_prior", d.r_var_prior.b[k]);
     }
+    if (d.write_vcf && !(d.vcf_threshold >= 0 && d.vcf_threshold <= 1))
+        reject("-vcf_threshold must lie between 0 and 1");
+    if (d.write_vcf && (d.chromosome.empty() || d.chromosome.find_first_of(" \t\n\r") != std::string::npos))
+        reject("-chr must be a name without blanks");
     positive("-center_var_prior_mean (scale)", d.center_var_prior_mean);
     positive("-center_var_prior_mean (degrees of freedom)", d.center_var_prior_df);
 }

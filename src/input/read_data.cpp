@@ -9,6 +9,7 @@
 
 #include "input/intensity_file.hpp"
 #include "input/number_parse.hpp"
+#include "input/sample_ids.hpp"
 #include "input/side_files.hpp"
 #include "input/tokens.hpp"
 #include "state/data.hpp"
@@ -20,8 +21,9 @@ constexpr int text_fields = 5;   // SNP_ID, rs, position, allele1, allele2
 
 // Reads the header line and returns the number of individuals it announces: the tokens after
 // the first five, halved and rounded down. The header must end in a newline and hold at least
-// five tokens.
-int read_header(input::intensity_file& file)
+// five tokens. When `ids` is given it receives one identifier per individual, from its pair of
+// column labels.
+int read_header(input::intensity_file& file, std::vector<std::string>* ids = nullptr)
 {
     std::string_view line;
     if (!file.next_line(line))
@@ -32,7 +34,21 @@ int read_header(input::intensity_file& file)
     if (tokens < text_fields)
         file.fail("the header has " + std::to_string(tokens) + " tokens; at least " +
                   std::to_string(text_fields) + " are needed");
-    return (tokens - text_fields) / 2;
+    const int n = (tokens - text_fields) / 2;
+    if (ids != nullptr) {
+        input::token_cursor cursor(line);
+        std::string_view first, second;
+        for (int f = 0; f < text_fields; ++f)
+            cursor.next(first);
+        ids->clear();
+        ids->reserve(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            cursor.next(first);
+            cursor.next(second);
+            ids->push_back(input::sample_id_of(first, second));
+        }
+    }
+    return n;
 }
 
 // Number of SNP lines of an intensity file: the lines after the header, a last line without a
@@ -110,6 +126,7 @@ void data::read_data()
     n_file_individuals.assign(nc, 0);
     sex_counts.assign(nc, {0, 0, 0});
     sex.clear();
+    sample_ids.assign(nc, {});
 
     const int total = count_snp_lines(input_files[0], gz, bz2);
     std::cout << " # snps = " << total << std::endl;
@@ -133,7 +150,7 @@ void data::read_data()
     for (std::size_t j = 0; j < nc; ++j) {
         {
             input::intensity_file file(input_files[j], gz, bz2);
-            n_individuals[j] = read_header(file);
+            n_individuals[j] = read_header(file, &sample_ids[j]);
         }
         n_file_individuals[j] = n_individuals[j];
         std::cout << " cohort " << j << " # ind = " << n_individuals[j] << std::endl;
@@ -152,6 +169,18 @@ void data::read_data()
         }
         sex.push_back(std::move(codes));
     }
+
+    // Cohorts exported with the same column labels would repeat every identifier: a few lines
+    // tell the user, the count says how many more there are.
+    constexpr std::size_t renamings_listed = 10;
+    const std::vector<input::renamed_id> renamed = input::make_unique_ids(sample_ids);
+    for (std::size_t k = 0; k < renamed.size() && k < renamings_listed; ++k)
+        std::cerr << "warning: " << input_files[static_cast<std::size_t>(renamed[k].cohort)] << ": individual "
+                  << renamed[k].column + 1 << " has the identifier " << renamed[k].from
+                  << " of an earlier individual; it is called " << renamed[k].to << " in the results" << std::endl;
+    if (renamed.size() > renamings_listed)
+        std::cerr << "warning: " << renamed.size() - renamings_listed << " more individuals renamed the same way"
+                  << std::endl;
 
     std::unique_ptr<input::snp_info_reader> info;
     if (!snp_info_file.empty())
@@ -193,6 +222,10 @@ void data::read_data()
                           << std::endl;
             record.SNP_ID.assign(fields[0]);
             record.rs.assign(fields[1]);
+            int position = 0;
+            if (write_vcf && !(input::parse_int(fields[2], position) && position >= 1))
+                file.fail("SNP " + std::string(fields[0]) + ": position " + input::quoted(fields[2]) +
+                          " is not a positive integer, which -vcf needs");
             record.position.assign(fields[2]);
             record.allele1.assign(fields[3]);
             record.allele2.assign(fields[4]);

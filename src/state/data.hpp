@@ -90,6 +90,11 @@ public:
     double proposal_k = 500;
     double alpha_proposal_k = 500;
     std::vector<int> n_file_individuals;            // [input cohort] from the header: columns of the call file
+    // [input cohort][file column]: identifier of each individual, unique over all cohorts.
+    std::vector<std::vector<std::string>> sample_ids;
+    bool write_vcf = false;
+    std::string chromosome = ".";
+    double vcf_threshold = 0.9;
 
     // ---------------------------------------------------------------- current SNP
     std::vector<std::vector<int>> calls;            // [c][i]; code that writes it must call calls_changed()

@@ -115,6 +115,9 @@ settings snapshot(const data& d)
     s["varfrac_var_prior"] = pair(d.varfrac_var_prior);
     s["r_mean_prior"] = cls(d.r_mean_prior);
     s["r_var_prior"] = cls(d.r_var_prior);
+    s["write_vcf"] = exact(d.write_vcf);
+    s["chromosome"] = d.chromosome;
+    s["vcf_threshold"] = exact(d.vcf_threshold);
     return s;
 }
 
@@ -198,6 +201,9 @@ TEST(Options, FreshRunStateHoldsEveryDefault)
         {"varfrac_mean_prior", "2.5,7.5"},
         {"varfrac_var_prior", "1,100"},
         {"r_mean_prior", "1,10,1/50,1,50"},
+        {"write_vcf", "0"},
+        {"chromosome", "."},
+        {"vcf_threshold", "0.9"},
         {"r_var_prior", "1,1,1/100,100,100"},
     };
     const data d;
@@ -479,6 +485,11 @@ TEST(Options, CheckSettingsRejectsMeaninglessRuns)
         {{"-i", "a", "b", "-chrX", "s0"}, "-chrX"},
         {{"-i", "a", "-chrX"}, "-chrX"},
         {{"-i", "a", "b", "-chrX", "s0", "s1"}, ""},
+        {{"-i", "a", "-vcf", "-vcf_threshold", "1.5"}, "-vcf_threshold"},
+        {{"-i", "a", "-vcf", "-vcf_threshold", "-0.1"}, "-vcf_threshold"},
+        {{"-i", "a", "-vcf", "-vcf_threshold", "0.5", "-chr", "chr22"}, ""},
+        {{"-i", "a", "-vcf", "-chr", ""}, "-chr"},
+        {{"-i", "a", "-vcf", "-chr", "chr 1"}, "-chr"},
     };
     for (const row& r : rows) {
         arguments args(r.args);
@@ -514,6 +525,29 @@ TEST(Options, SeedAndHelp)
         EXPECT_GE(seed, 0);
         EXPECT_LE(seed, 1);
     }
+    {
+        // The last of -seed and -nrs wins; any real strictly inside (0, 1) is a seed.
+        arguments a({"-seed", "0.25", "-i", "x"});
+        EXPECT_EQ(choose_seed(a.argc(), a.argv()), 0.25);
+        arguments b({"-seed", "0.25", "-nrs"});
+        EXPECT_EQ(choose_seed(b.argc(), b.argv()), 0.12345);
+        arguments c({"-nrs", "-seed", "1e-3"});
+        EXPECT_EQ(choose_seed(c.argc(), c.argv()), 0.001);
+        for (const char* bad : {"0", "1", "-0.5", "1.5", "0.5x", "", "nan", "inf"}) {
+            arguments args({"-seed", bad});
+            try {
+                choose_seed(args.argc(), args.argv());
+                ADD_FAILURE() << bad << ": accepted";
+            } catch (const run_error& e) {
+                EXPECT_EQ(e.status, 2);
+                EXPECT_NE(std::string(e.what()).find("-seed must be a real strictly between 0 and 1"),
+                          std::string::npos)
+                    << e.what();
+            }
+        }
+        arguments missing({"-i", "a", "-seed"});
+        EXPECT_THROW(choose_seed(missing.argc(), missing.argv()), run_error);
+    }
     for (const char* h : {"-h", "--help"}) {
         arguments args({"-i", "a", h});
         EXPECT_TRUE(help_requested(args.argc(), args.argv())) << h;
@@ -534,7 +568,7 @@ TEST(Options, SeedAndHelp)
         "-length_mean_prior", "-length_var_prior", "-gradient_mean_prior", "-gradient_var_prior",
         "-fraction_mean_prior", "-fraction_var_prior", "-departure_mean_prior", "-departure_var_prior",
         "-center_var_prior_mean", "-sigma_mean_prior", "-sigma_var_prior", "-varfrac_mean_prior",
-        "-varfrac_var_prior", "-r_mean_prior", "-r_var_prior", "-pk",
+        "-varfrac_var_prior", "-r_mean_prior", "-r_var_prior", "-pk", "-seed", "-vcf", "-chr", "-vcf_threshold",
     };
     const std::string text = usage.str();
     for (const char* name : every_option)

@@ -81,12 +81,13 @@ private:
 
 // An intensity file of `n_snps` SNPs and `n_ind` individuals. SNP k (from 1) is named "snp<k>"
 // with rs "rs<k>"; individual i's intensities are k + i/8 and k + 1/2 + i/8 (exact in binary).
-inline std::string intensity_text(int n_snps, int n_ind, const std::string& id_prefix = "snp")
+inline std::string intensity_text(int n_snps, int n_ind, const std::string& id_prefix = "snp",
+                                  const std::string& sample_prefix = "i")
 {
     std::ostringstream t;
     t << "SNP_ID rs pos A B";
     for (int i = 0; i < n_ind; ++i)
-        t << " i" << i << "a i" << i << "b";
+        t << " " << sample_prefix << i << "a " << sample_prefix << i << "b";
     t << "\n";
     for (int k = 1; k <= n_snps; ++k) {
         t << id_prefix << k << " rs" << k << " 00" << 100 * k << " A G";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "input_test_files.hpp"
+#include "input/sample_ids.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
@@ -251,11 +252,69 @@ TEST(ReadData, SexFilesInXMode)
     EXPECT_THAT(out, HasSubstr(" # males = 0\t# females = 3\t# unknown 0\n"));
 }
 
+TEST(ReadData, SampleIdentifiersFromHeaderPairs)
+{
+    temp_dir dir;
+    data d;
+    const std::string rest = " 1 2 3 4 5 6 7 8 9 10\n";
+    d.input_files = {dir.write("c1.txt", "SNP_ID rs pos A B NA06985A NA06985B s12_X s12_Y p q NA06985A NA06985B x.a x.b\n"
+                                         "s1 rs1 10 A G" + rest),
+                     dir.write("c2.txt", "a b c d e s12_X s12_Y t1_x t1_y\ns1 rs1 10 A G 1 2 3 4\n")};
+    std::string err;
+    read(d, &err);
+    EXPECT_EQ(d.sample_ids, (std::vector<std::vector<std::string>>{
+                                {"NA06985", "s12", "p", "NA06985_2", "x"}, {"s12_2", "t1"}}));
+    EXPECT_EQ(err, "warning: " + d.input_files[0] +
+                       ": individual 4 has the identifier NA06985 of an earlier individual; it is called NA06985_2 "
+                       "in the results\nwarning: " + d.input_files[1] +
+                       ": individual 1 has the identifier s12 of an earlier individual; it is called s12_2 in the "
+                       "results\n");
+
+    // Stems: only a last A/B or X/Y in order makes a pair; one separator is dropped from the stem.
+    const std::pair<std::pair<const char*, const char*>, const char*> stems[] = {
+        {{"ab", "ab"}, "ab"},     {{"idA", "idB"}, "id"},   {{"idB", "idA"}, "idB"},  {{"id_a", "id_b"}, "id"},
+        {{"id-X", "id-Y"}, "id"}, {{"id__X", "id__Y"}, "id_"}, {{"A", "B"}, "A"},     {{"_A", "_B"}, "_"},
+        {{"idA", "jdB"}, "idA"},  {{"idA", "idAB"}, "idA"}, {{"idx", "idY"}, "idx"},  {{"s.1.x", "s.1.y"}, "s.1"},
+    };
+    for (const auto& [pair, stem] : stems)
+        EXPECT_EQ(input::sample_id_of(pair.first, pair.second), stem) << pair.first << " " << pair.second;
+
+    // A suffix never collides with a name that is already taken.
+    std::vector<std::vector<std::string>> ids{{"a", "a", "a_2"}, {"a"}};
+    const auto renamed = input::make_unique_ids(ids);
+    EXPECT_EQ(ids, (std::vector<std::vector<std::string>>{{"a", "a_3", "a_2"}, {"a_4"}}));
+    ASSERT_EQ(renamed.size(), 2u);
+    EXPECT_EQ(renamed[1].cohort, 1);
+    EXPECT_EQ(renamed[1].column, 0);
+}
+
+TEST(ReadData, PositionsMustBePositiveIntegersForVcf)
+{
+    temp_dir dir;
+    for (const char* bad : {"0", "-5", "12.5", "1e3", "abc", "2147483648"}) {
+        data d;
+        d.write_vcf = true;
+        d.input_files = {dir.write("c.txt", std::string("SNP_ID rs pos A B ia ib\ns1 rs1 7 A G 1 2\nsnpX rs2 ") + bad +
+                                                " A G 1 2\n")};
+        try {
+            read(d);
+            ADD_FAILURE() << bad << ": no error";
+        } catch (const run_error& e) {
+            EXPECT_THAT(e.what(), HasSubstr("c.txt:3: SNP snpX: position '" + std::string(bad) +
+                                            "' is not a positive integer, which -vcf needs"));
+        }
+    }
+    data d;
+    d.input_files = {dir.write("c.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 chr1:7 A G 1 2\n")};
+    read(d);
+    EXPECT_EQ(d.snps[0].position, "chr1:7");
+}
+
 TEST(ReadData, SnpIdDifferenceIsWarnedAndLastCohortWins)
 {
     temp_dir dir;
     data d;
-    d.input_files = {dir.write("c1.txt", intensity_text(3, 1)), dir.write("c2.txt", intensity_text(3, 1, "id"))};
+    d.input_files = {dir.write("c1.txt", intensity_text(3, 1)), dir.write("c2.txt", intensity_text(3, 1, "id", "j"))};
     d.first_snp = 2;
     std::string err;
     read(d, &err);
