@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <htslib/hts.h>
 #include <htslib/kstring.h>
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -297,21 +300,72 @@ TEST(VcfFile, DescendingPositionsAreRefusedWithoutAFile)
                                                        "out_1_mcmc", "out_information", "out_params"}));
 }
 
-TEST(VcfFile, UnwritableFileIsNamed)
+// The message of the run_error that writing the results throws, or "" when none is thrown.
+std::string output_error(data& d)
 {
-    temp_dir dir;
-    data d;
-    make_vcf_run(d, dir);
-    fs::create_directory(dir.file("out.vcf.gz"));
     quiet_console quiet;
     try {
         d.output_mcmc();
-        ADD_FAILURE() << "no error";
     } catch (const run_error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind(dir.file("out.vcf.gz") + ": cannot rename", 0), 0u) << e.what();
+        return e.what();
     }
-    EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz.partial")));
-    EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz.csi.partial")));
+    return "";
+}
+
+TEST(VcfFile, FailuresNameTheFileAndLeaveNoTemporaries)
+{
+    // The final name is a directory: the rename fails.
+    {
+        temp_dir dir;
+        data d;
+        make_vcf_run(d, dir);
+        fs::create_directory(dir.file("out.vcf.gz"));
+        const std::string message = output_error(d);
+        EXPECT_EQ(message.rfind(dir.file("out.vcf.gz") + ": cannot rename", 0), 0u) << message;
+        EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz.partial")));
+        EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz.csi.partial")));
+    }
+    // The temporary name is taken by a directory: the file cannot be created.
+    {
+        temp_dir dir;
+        data d;
+        make_vcf_run(d, dir);
+        fs::create_directory(dir.file("out.vcf.gz.partial"));
+        EXPECT_EQ(output_error(d), dir.file("out.vcf.gz") + ": cannot create " + dir.file("out.vcf.gz.partial") +
+                                       ": Is a directory");
+    }
+    // The writes themselves fail (a file size limit, as a full disk would): twenty cohorts of 50
+    // keep every other file small, while the VCF holds all 1000 individuals.
+    {
+        temp_dir dir;
+        data d;
+        make_run(d, dir, std::vector<int>(20, 50), 20);
+        d.write_vcf = true;
+        unsigned state = 12345;
+        for (auto& snp_calls : d.stored_calls)
+            for (auto& cohort : snp_calls)
+                for (auto& v : cohort) {
+                    state = state * 1103515245u + 12345u;
+                    const double a = (state >> 8) % 10000 / 10000.0;
+                    v = {a, 1 - a, 0, 0};
+                }
+        d.sampling_final_phase = false;
+        struct rlimit old_limit {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+        const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old_limit;
+        small.rlim_cur = 60000;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const std::string message = output_error(d);
+        ::setrlimit(RLIMIT_FSIZE, &old_limit);
+        std::signal(SIGXFSZ, old_handler);
+        EXPECT_EQ(message.rfind(dir.file("out.vcf.gz") + ": cannot write", 0), 0u) << message;
+        EXPECT_NE(message.find("File too large"), std::string::npos) << message;
+        EXPECT_TRUE(fs::exists(dir.file("out_19.sample")));
+        EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz")));
+        EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz.partial")));
+        EXPECT_FALSE(fs::exists(dir.file("out.vcf.gz.csi.partial")));
+    }
 }
 
 }  // namespace
