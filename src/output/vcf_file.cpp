@@ -33,17 +33,16 @@ vcf_genotype vcf_genotype_of(const std::array<double, 4>* values, double scale, 
     g.ploidy = haploid ? 1 : 2;
     if (!values) return g;
     // A haploid individual has the two homozygous classes only: its alleles.
-    const std::vector<int> classes = haploid ? std::vector<int>{0, 2} : std::vector<int>{0, 1, 2};
-    g.n_gp = static_cast<int>(classes.size());
+    static constexpr int diploid_classes[] = {0, 1, 2}, haploid_classes[] = {0, 2};
+    const int* classes = haploid ? haploid_classes : diploid_classes;
+    g.n_gp = g.ploidy + 1;
     int best = -1;
     for (int n = 0; n < g.n_gp; ++n) {
-        const int k = classes[static_cast<std::size_t>(n)];
-        const double v = printed_call_value((*values)[static_cast<std::size_t>(k)] / scale);
+        const double v = printed_call_value((*values)[static_cast<std::size_t>(classes[n])] / scale);
         g.gp[static_cast<std::size_t>(n)] = v;
         if (v > 0 && (best < 0 || v > g.gp[static_cast<std::size_t>(best)])) best = n;
     }
-    if (best >= 0 && g.gp[static_cast<std::size_t>(best)] >= threshold)
-        g.call = classes[static_cast<std::size_t>(best)];
+    if (best >= 0 && g.gp[static_cast<std::size_t>(best)] >= threshold) g.call = classes[best];
     return g;
 }
 
@@ -201,15 +200,15 @@ void fill_record(const data& d, int s, double scale, int rid, const std::string&
         for_each_individual(d, s, j, input_cohorts_of(d, j), [&](int c, int col, const std::array<double, 4>* v) {
             const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(d, c, col), d.vcf_threshold);
             if (v) copies[static_cast<std::size_t>(j)] += g.ploidy;
-            // Alleles per copy: REF is 0; class 1 is REF/ALT, class 2 all ALT.
-            const int alt_copies[3][2] = {{0, 0}, {0, 1}, {1, 1}};
+            // Diploid classes 0, 1, 2 are 0/0, 0/1, 1/1 (REF is allele 0); haploid 0 and 2 are 0 and 1.
+            const int alleles[2] = {g.call / 2, (g.call + 1) / 2};
             for (int a = 0; a < 2; ++a) {
                 if (a >= g.ploidy)
                     gt.push_back(bcf_int32_vector_end);
                 else if (g.call < 0)
                     gt.push_back(bcf_gt_missing);
                 else
-                    gt.push_back(bcf_gt_unphased(alt_copies[g.call][g.ploidy == 1 ? 1 : a]));
+                    gt.push_back(bcf_gt_unphased(alleles[a]));
             }
             for (int n = 0; n < 3; ++n) {
                 float f = 0;
