@@ -1,10 +1,12 @@
 #include "driver/options.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "state/data.hpp"
@@ -26,6 +28,21 @@ int to_int(const char* s) { return static_cast<int>(std::strtol(s, nullptr, 10))
 double to_real(const char* s) { return std::strtod(s, nullptr); }
 prior_pair to_pair(char** v) { return {to_real(v[0]), to_real(v[1])}; }
 std::vector<std::string> to_list(char** v, int count) { return {v, v + count}; }
+
+// A contig name that VCF allows (4.3): letters, digits and !#$%&+./:;?@^_|~- ; after the first
+// character also * and =. Anything else is refused by readers or breaks region queries.
+bool is_vcf_contig_name(const std::string& name)
+{
+    const auto allowed = [](char ch, bool first) {
+        if (std::isalnum(static_cast<unsigned char>(ch))) return true;
+        if (std::string_view("!#$%&+./:;?@^_|~-").find(ch) != std::string_view::npos) return true;
+        return !first && (ch == '*' || ch == '=');
+    };
+    if (name.empty()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (!allowed(name[i], i == 0)) return false;
+    return true;
+}
 
 const option_spec input_options[] = {
     {"-nrs", 0, [](data&, char**, int) {}, "fixed seed 0.12345 for a reproducible run (default: seed from the clock)"},
@@ -78,7 +95,7 @@ const option_spec model_options[] = {
     {"-varfrac_var_prior", 2, [](data& d, char** v, int) { d.varfrac_var_prior = to_pair(v); }, "A B  (default 1 100)"},
     {"-r_mean_prior", 1, [](data& d, char** v, int) { const double x = to_real(v[0]); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
     {"-r_var_prior", 1, [](data& d, char** v, int) { const double x = to_real(v[0]); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
-    {"-vcf", 0, [](data& d, char**, int) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, indexed); positions must be positive integers"},
+    {"-vcf", 0, [](data& d, char**, int) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
     {"-chr", 1, [](data& d, char** v, int) { d.chromosome = v[0]; }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
     {"-vcf_threshold", 1, [](data& d, char** v, int) { d.vcf_threshold = to_real(v[0]); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
     {"-pk", 2, [](data& d, char** v, int) { d.proposal_k = to_real(v[0]); d.alpha_proposal_k = to_real(v[1]); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
@@ -212,8 +229,9 @@ void check_settings(const data& d)
     }
     if (d.write_vcf && !(d.vcf_threshold >= 0 && d.vcf_threshold <= 1))
         reject("-vcf_threshold must lie between 0 and 1");
-    if (d.write_vcf && (d.chromosome.empty() || d.chromosome.find_first_of(" \t\n\r") != std::string::npos))
-        reject("-chr must be a name without blanks");
+    if (d.write_vcf && !is_vcf_contig_name(d.chromosome))
+        reject("-chr \"" + d.chromosome + "\" is not a VCF contig name (letters, digits and !#$%&+./:;?@^_|~-, "
+               "also * and = after the first character)");
     positive("-center_var_prior_mean (scale)", d.center_var_prior_mean);
     positive("-center_var_prior_mean (degrees of freedom)", d.center_var_prior_df);
 }

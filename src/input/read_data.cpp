@@ -226,6 +226,13 @@ void data::read_data()
             if (write_vcf && !(input::parse_int(fields[2], position) && position >= 1))
                 file.fail("SNP " + std::string(fields[0]) + ": position " + input::quoted(fields[2]) +
                           " is not a positive integer, which -vcf needs");
+            // The VCF's index needs ascending positions.
+            int previous = 0;
+            if (write_vcf && s > 0 && input::parse_int(snps[static_cast<std::size_t>(s) - 1].position, previous) &&
+                position < previous)
+                file.fail("SNP " + std::string(fields[0]) + ": position " + std::to_string(position) +
+                          " is below the position " + std::to_string(previous) +
+                          " of the SNP before it; -vcf needs ascending positions");
             record.position.assign(fields[2]);
             record.allele1.assign(fields[3]);
             record.allele2.assign(fields[4]);

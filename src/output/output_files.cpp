@@ -15,12 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "output/result_layout.hpp"
+#include "output/vcf_file.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
 namespace {
-
-const char* const partial_suffix = ".partial";
 
 std::string call_file_name(const std::string& prefix, int j)
 {
@@ -30,6 +30,10 @@ std::string call_file_name(const std::string& prefix, int j)
 std::string params_file_name(const std::string& prefix) { return prefix + "_params"; }
 std::string information_file_name(const std::string& prefix) { return prefix + "_information"; }
 std::string tests_file_name(const std::string& prefix) { return prefix + "_tests"; }
+std::string sample_file_name(const std::string& prefix, int j)
+{
+    return prefix + "_" + std::to_string(j) + ".sample";
+}
 
 // One result file, written under its temporary name and renamed into place only once it is
 // complete and closed, so that an interrupted or failed run never leaves a truncated file under
@@ -122,37 +126,6 @@ private:
     std::optional<result_file> file_;
 };
 
-[[noreturn]] void inconsistent(const std::string& what)
-{
-    throw run_error("output: inconsistent results: " + what);
-}
-
-// The input cohorts whose individuals make up result cohort j, in column order: the cohort
-// itself, or every input cohort when all were pooled into one.
-std::vector<int> input_cohorts_of(const data& d, int j)
-{
-    const int n_inputs = static_cast<int>(d.input_files.size());
-    if (static_cast<int>(d.n_file_individuals.size()) != n_inputs)
-        inconsistent(std::to_string(n_inputs) + " input files but " +
-                     std::to_string(d.n_file_individuals.size()) + " column counts");
-    if (d.n_cohorts == n_inputs) return {j};
-    if (d.n_cohorts == 1) {
-        std::vector<int> all(static_cast<std::size_t>(n_inputs));
-        for (int c = 0; c < n_inputs; ++c) all[static_cast<std::size_t>(c)] = c;
-        return all;
-    }
-    inconsistent(std::to_string(d.n_cohorts) + " result cohorts for " + std::to_string(n_inputs) +
-                 " input files");
-}
-
-// Individuals of input cohort c left out of SNP s (ascending file columns).
-const std::vector<int>& missing_of(const snp& s, int c)
-{
-    static const std::vector<int> none;
-    return static_cast<std::size_t>(c) < s.missing.size() ? s.missing[static_cast<std::size_t>(c)]
-                                                           : none;
-}
-
 void write_text_fields(std::ostream& out, const snp& s)
 {
     out << s.SNP_ID << ' ' << s.rs << ' ' << s.position << ' ' << s.allele1 << ' ' << s.allele2
@@ -165,43 +138,25 @@ void write_text_fields(std::ostream& out, const snp& s)
 void write_call_line(std::ostream& out, const data& d, int s, int j, const std::vector<int>& cohorts,
                      double scale)
 {
-    const snp& rec = d.snps[static_cast<std::size_t>(s)];
-    const auto& values = d.stored_calls[static_cast<std::size_t>(s)][static_cast<std::size_t>(j)];
-    std::size_t present = 0;
-    for (int c : cohorts)
-        present += static_cast<std::size_t>(d.n_file_individuals[static_cast<std::size_t>(c)]) -
-                   missing_of(rec, c).size();
-    if (present != values.size())
-        inconsistent("SNP " + rec.SNP_ID + ": cohort " + std::to_string(j) + " holds " +
-                     std::to_string(values.size()) + " call values for " +
-                     std::to_string(present) + " analysed individuals");
-
-    write_text_fields(out, rec);
-    std::size_t next = 0;
-    for (int c : cohorts) {
-        const auto& missing = missing_of(rec, c);
-        std::size_t m = 0;
-        for (int col = 0; col < d.n_file_individuals[static_cast<std::size_t>(c)]; ++col) {
-            if (m < missing.size() && missing[m] == col) {
-                ++m;
-                out << "0 0 0 ";
-                continue;
-            }
-            const auto& v = values[next++];
-            for (int k = 0; k < 3; ++k) {
-                write_call_value(out, v[static_cast<std::size_t>(k)] / scale);
-                out << ' ';
-            }
+    write_text_fields(out, d.snps[static_cast<std::size_t>(s)]);
+    for_each_individual(d, s, j, cohorts, [&](int, int, const std::array<double, 4>* v) {
+        if (!v) {
+            out << "0 0 0 ";
+            return;
         }
-    }
+        for (int k = 0; k < 3; ++k) {
+            write_call_value(out, (*v)[static_cast<std::size_t>(k)] / scale);
+            out << ' ';
+        }
+    });
 }
 
 void check_result_sizes(const params& p, std::size_t n, int s)
 {
     if (p.alpha.size() != n || p.eta.size() != n || p.mu.size() != n || p.sigma.size() != n ||
         p.varfrac.size() != n || p.r.size() != n || p.info1.size() != n || p.info2.size() != n)
-        inconsistent("SNP " + std::to_string(s) + ": result record does not hold " +
-                     std::to_string(n) + " cohorts");
+        inconsistent_results("SNP " + std::to_string(s) + ": result record does not hold " +
+                             std::to_string(n) + " cohorts");
 }
 
 void write_params_header(std::ostream& out, int n_cohorts)
@@ -227,6 +182,24 @@ void write_params_line(std::ostream& out, const params& p)
     for (double v : p.varfrac) out << v << ' ';
     for (const auto& rj : p.r)
         for (double v : rj) out << v << ' ';
+}
+
+// Oxford sample file of result cohort j: the two standard header lines, then each individual
+// of the matching call file, in its column order, with its identifier as both IDs.
+void write_sample_file(result_writer& w, const data& d, int j)
+{
+    std::ostream& out = w.out();
+    w.open(sample_file_name(d.output_prefix, j));
+    out << "ID_1 ID_2 missing";
+    w.end_line();
+    out << "0 0 0";
+    w.end_line();
+    for (int c : input_cohorts_of(d, j))
+        for (const std::string& id : d.sample_ids[static_cast<std::size_t>(c)]) {
+            out << id << ' ' << id << " 0";
+            w.end_line();
+        }
+    w.close();
 }
 
 void check_one_file(const std::string& name)
@@ -260,12 +233,18 @@ void write_call_value(std::ostream& out, double v)
 void check_output_files(const data& d)
 {
     std::vector<std::string> names;
-    for (std::size_t j = 0; j < d.input_files.size(); ++j)
+    for (std::size_t j = 0; j < d.input_files.size(); ++j) {
         names.push_back(call_file_name(d.output_prefix, static_cast<int>(j)));
+        names.push_back(sample_file_name(d.output_prefix, static_cast<int>(j)));
+    }
     names.push_back(params_file_name(d.output_prefix));
     names.push_back(information_file_name(d.output_prefix));
     if (d.model_test != 0) names.push_back(tests_file_name(d.output_prefix));
     if (d.print_params) names.push_back("params");
+    if (d.write_vcf) {
+        names.push_back(vcf_file_name(d.output_prefix));
+        names.push_back(vcf_index_name(d.output_prefix));
+    }
     for (const auto& name : names) check_one_file(name);
 }
 
@@ -275,16 +254,17 @@ void data::output_mcmc()
 
     const auto n = static_cast<std::size_t>(n_snps);
     if (snps.size() != n || results.size() != n || stored_calls.size() != n)
-        inconsistent(std::to_string(n_snps) + " SNPs but " + std::to_string(snps.size()) +
-                     " records, " + std::to_string(results.size()) + " results and " +
-                     std::to_string(stored_calls.size()) + " stored calls");
+        inconsistent_results(std::to_string(n_snps) + " SNPs but " + std::to_string(snps.size()) +
+                             " records, " + std::to_string(results.size()) + " results and " +
+                             std::to_string(stored_calls.size()) + " stored calls");
     const auto nc = static_cast<std::size_t>(n_cohorts);
     for (int s = 0; s < n_snps; ++s) {
         check_result_sizes(results[static_cast<std::size_t>(s)], nc, s);
         if (stored_calls[static_cast<std::size_t>(s)].size() != nc)
-            inconsistent("SNP " + std::to_string(s) + ": stored calls do not hold " +
-                         std::to_string(n_cohorts) + " cohorts");
+            inconsistent_results("SNP " + std::to_string(s) + ": stored calls do not hold " +
+                                 std::to_string(n_cohorts) + " cohorts");
     }
+    check_sample_ids(*this);
 
     // Sampled values are counts over the final-phase iterations after burn-in.
     const double scale = sampling_final_phase ? static_cast<double>(n_iter) : 1.0;
@@ -337,4 +317,7 @@ void data::output_mcmc()
         }
         w.close();
     }
+
+    for (int j = 0; j < n_cohorts; ++j) write_sample_file(w, *this, j);
+    if (write_vcf) ::write_vcf(*this, scale);
 }

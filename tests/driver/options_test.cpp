@@ -490,6 +490,15 @@ TEST(Options, CheckSettingsRejectsMeaninglessRuns)
         {{"-i", "a", "-vcf", "-vcf_threshold", "0.5", "-chr", "chr22"}, ""},
         {{"-i", "a", "-vcf", "-chr", ""}, "-chr"},
         {{"-i", "a", "-vcf", "-chr", "chr 1"}, "-chr"},
+        // VCF contig names: "." and the usual ones work; '*' and '=' may not lead; brackets,
+        // commas and quotes never appear.
+        {{"-i", "a", "-vcf", "-chr", "."}, ""},
+        {{"-i", "a", "-vcf", "-chr", "HLA-A*01:01"}, ""},
+        {{"-i", "a", "-vcf", "-chr", "*1"}, "-chr"},
+        {{"-i", "a", "-vcf", "-chr", "=1"}, "-chr"},
+        {{"-i", "a", "-vcf", "-chr", "chr<1>"}, "-chr"},
+        {{"-i", "a", "-vcf", "-chr", "1,2"}, "-chr"},
+        {{"-i", "a", "-chr", "1,2"}, ""},
     };
     for (const row& r : rows) {
         arguments args(r.args);

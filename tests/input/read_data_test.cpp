@@ -310,6 +310,33 @@ TEST(ReadData, PositionsMustBePositiveIntegersForVcf)
     EXPECT_EQ(d.snps[0].position, "chr1:7");
 }
 
+TEST(ReadData, PositionsMustAscendForVcf)
+{
+    temp_dir dir;
+    const std::string text = "SNP_ID rs pos A B ia ib\ns1 rs1 7 A G 1 2\ns2 rs2 7 A G 1 2\ns3 rs3 6 A G 1 2\n";
+    data d;
+    d.write_vcf = true;
+    d.input_files = {dir.write("c.txt", text)};
+    try {
+        read(d);
+        ADD_FAILURE() << "no error";
+    } catch (const run_error& e) {
+        EXPECT_THAT(e.what(), HasSubstr("c.txt:4: SNP s3: position 6 is below the position 7 of the SNP before it; "
+                                        "-vcf needs ascending positions"));
+    }
+    // Equal positions are fine, and without -vcf the order does not matter.
+    data equal;
+    equal.write_vcf = true;
+    equal.first_snp = 1;
+    equal.last_snp = 2;
+    equal.input_files = {dir.write("c.txt", text)};
+    read(equal);
+    data any;
+    any.input_files = {dir.write("c.txt", text)};
+    read(any);
+    EXPECT_EQ(any.snps[2].position, "6");
+}
+
 TEST(ReadData, SnpIdDifferenceIsWarnedAndLastCohortWins)
 {
     temp_dir dir;

@@ -18,144 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "output_test_support.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
 namespace fs = std::filesystem;
+using namespace output_test;
 
 namespace {
-
-// A fresh directory, removed with everything in it at the end of the test.
-class temp_dir {
-public:
-    temp_dir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "tarvix_output_XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~temp_dir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& path() const { return path_; }
-
-    // Names of everything in the directory, sorted.
-    std::vector<std::string> entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path path_;
-};
-
-// Silences standard output for the lifetime of the object.
-class quiet_console {
-public:
-    quiet_console() : old_(std::cout.rdbuf(sink_.rdbuf())) {}
-    ~quiet_console() { std::cout.rdbuf(old_); }
-    std::string str() const { return sink_.str(); }
-
-private:
-    std::ostringstream sink_;
-    std::streambuf* old_;
-};
-
-std::string read_file(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_file(const std::string& name, const std::string& text)
-{
-    std::ofstream(name, std::ios::binary) << text;
-}
-
-std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> fields_of(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string f; in >> f;) fields.push_back(f);
-    return fields;
-}
-
-snp make_snp(int s)
-{
-    snp rec;
-    rec.SNP_ID = "SNP_A-" + std::to_string(100 + s);
-    rec.rs = "rs" + std::to_string(5000 + s);
-    rec.position = std::to_string(123400 + s);
-    rec.allele1 = "A";
-    rec.allele2 = "G";
-    return rec;
-}
-
-params make_result(int n_cohorts, double base)
-{
-    params p;
-    for (int j = 0; j < n_cohorts; ++j) {
-        p.alpha.push_back(base);
-        p.eta.push_back(base / 10);
-        p.mu.push_back({{{1, 0.1}, {0.7, 0.7}, {0.1, 1}}});
-        p.sigma.push_back(0.05);
-        p.varfrac.push_back(0.25);
-        p.r.push_back({0.01, 0.9, 0.02});
-        p.info1.push_back(12.5);
-        p.info2.push_back(-1);
-    }
-    p.final_log_posterior = -1234.56789;
-    return p;
-}
-
-using call_values = std::vector<std::array<double, 4>>;
-
-// A run with the given input cohorts (file columns each), as many result cohorts as inputs,
-// `n_snps` SNPs whose every individual sat in class 0 for all n_iter = 10 sampled iterations.
-void make_run(data& d, const temp_dir& dir, const std::vector<int>& columns, int n_snps)
-{
-    const int nc = static_cast<int>(columns.size());
-    d.output_prefix = dir.file("out");
-    d.n_cohorts = nc;
-    d.n_file_individuals = columns;
-    d.input_files.assign(columns.size(), "cohort.txt");
-    d.n_snps = n_snps;
-    d.n_iter = 10;
-    d.sampling_final_phase = true;
-    d.snps.clear();
-    d.results.clear();
-    d.stored_calls.clear();
-    for (int s = 0; s < n_snps; ++s) {
-        d.snps.push_back(make_snp(s));
-        d.results.push_back(make_result(nc, 0.123456789));
-        std::vector<call_values> calls;
-        for (int c : columns) calls.push_back(call_values(c, {10, 0, 0, 0}));
-        d.stored_calls.push_back(calls);
-    }
-}
-
-void run_output(data& d)
-{
-    quiet_console quiet;
-    d.output_mcmc();
-    EXPECT_EQ(quiet.str(), "writing output....");
-}
 
 // The call values of one call line (fields after the five text fields).
 std::vector<std::string> call_fields(const std::string& line)
@@ -173,7 +43,11 @@ TEST(OutputFiles, OneCohortHeadersAndColumnCounts)
     make_run(d, dir, {3}, 2);
     run_output(d);
 
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out_0_mcmc", "out_information", "out_params"}));
+    EXPECT_EQ(dir.entries(),
+              (std::vector<std::string>{"out_0.sample", "out_0_mcmc", "out_information", "out_params"}));
+    // The Oxford sample file: two header lines, then one line per individual of the call file.
+    EXPECT_EQ(read_file(dir.file("out_0.sample")),
+              "ID_1 ID_2 missing\n0 0 0\nc0_s0 c0_s0 0\nc0_s1 c0_s1 0\nc0_s2 c0_s2 0\n");
 
     const auto calls = lines_of(read_file(dir.file("out_0_mcmc")));
     ASSERT_EQ(calls.size(), 2u);
@@ -371,7 +245,10 @@ TEST(OutputFiles, MissingIndividualsAndPooledCohorts)
         d.snps[0].missing = {{1}, {0}};
         d.stored_calls[0] = {{{10, 0, 0, 0}, {0, 10, 0, 0}, {0, 0, 10, 0}}};
         run_output(d);
-        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out_0_mcmc", "out_information", "out_params"}));
+        EXPECT_EQ(dir.entries(),
+                  (std::vector<std::string>{"out_0.sample", "out_0_mcmc", "out_information", "out_params"}));
+        EXPECT_EQ(read_file(dir.file("out_0.sample")), "ID_1 ID_2 missing\n0 0 0\nc0_s0 c0_s0 0\nc0_s1 c0_s1 0\n"
+                                                       "c1_s0 c1_s0 0\nc1_s1 c1_s1 0\nc1_s2 c1_s2 0\n");
         const auto lines = lines_of(read_file(dir.file("out_0_mcmc")));
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0], "SNP_A-100 rs5000 123400 A G 1 0 0 0 0 0 0 0 0 0 1 0 0 0 1 ");
@@ -395,8 +272,8 @@ TEST(OutputFiles, TestsFile)
     run_output(d);
     EXPECT_EQ(read_file(dir.file("out_tests")),
               "SNP_ID rs position bayes factors\nSNP_A-100 rs5000 123400 NA\nSNP_A-101 rs5001 123401 NA\n");
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out_0_mcmc", "out_information", "out_params",
-                                                       "out_tests"}));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out_0.sample", "out_0_mcmc", "out_information",
+                                                       "out_params", "out_tests"}));
 }
 
 TEST(OutputFiles, FailuresLeaveEarlierFilesIntact)
@@ -517,6 +394,19 @@ TEST(OutputFiles, CheckBeforeTheRun)
     fs::create_directory(dir.file("out_1_mcmc"));
     EXPECT_EQ(message(), "output file " + dir.file("out_1_mcmc") + " is a directory");
     fs::remove(dir.file("out_1_mcmc"));
+
+    // Every input cohort's sample file too.
+    fs::create_directory(dir.file("out_1.sample"));
+    EXPECT_EQ(message(), "output file " + dir.file("out_1.sample") + " is a directory");
+    fs::remove(dir.file("out_1.sample"));
+
+    // The VCF and its index only when the VCF is requested.
+    fs::create_directory(dir.file("out.vcf.gz.csi"));
+    EXPECT_EQ(message(), "");
+    d.write_vcf = true;
+    EXPECT_EQ(message(), "output file " + dir.file("out.vcf.gz.csi") + " is a directory");
+    d.write_vcf = false;
+    fs::remove(dir.file("out.vcf.gz.csi"));
 
     // The tests file only when the model test is on.
     fs::create_directory(dir.file("out_tests"));

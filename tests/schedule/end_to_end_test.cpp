@@ -136,7 +136,8 @@ TEST(EndToEnd, FixedSeedRunsRepeatExactly)
     EXPECT_EQ(r1.out, r2.out);
     const std::string last = "finished\n";
     EXPECT_TRUE(r1.out.size() > last.size() && r1.out.compare(r1.out.size() - last.size(), last.size(), last) == 0);
-    const std::set<std::string> files = {"res_0_mcmc", "res_1_mcmc", "res_params", "res_information"};
+    const std::set<std::string> files = {"res_0_mcmc", "res_1_mcmc", "res_0.sample", "res_1.sample", "res_params",
+                                         "res_information"};
     ASSERT_EQ(listing(first.work()), files);
     ASSERT_EQ(listing(second.work()), files);
     for (const std::string& f : files) EXPECT_EQ(read_file(first.file(f)), read_file(second.file(f))) << f;
@@ -247,7 +248,8 @@ TEST(EndToEnd, OutputFilesHaveTheirLayout)
                                        "-snps", "1", "3", "-o", "res", "-test", "1"},
                                       short_chains}));
         ASSERT_EQ(r.status, 0) << r.err;
-        ASSERT_EQ(listing(s.work()), (std::set<std::string>{"res_0_mcmc", "res_params", "res_information", "res_tests"}));
+        ASSERT_EQ(listing(s.work()),
+                  (std::set<std::string>{"res_0_mcmc", "res_0.sample", "res_params", "res_information", "res_tests"}));
 
         const std::string params = read_file(s.file("res_params"));
         const std::string information = read_file(s.file("res_information"));

@@ -1,0 +1,292 @@
+#include "output/vcf_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <htslib/hts.h>
+#include <htslib/hts_log.h>
+#include <htslib/vcf.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input/number_parse.hpp"
+#include "output/result_layout.hpp"
+#include "state/data.hpp"
+#include "state/error.hpp"
+
+std::string vcf_file_name(const std::string& prefix) { return prefix + ".vcf.gz"; }
+std::string vcf_index_name(const std::string& prefix) { return prefix + ".vcf.gz.csi"; }
+
+vcf_genotype vcf_genotype_of(const std::array<double, 4>* values, double scale, bool haploid,
+                             double threshold)
+{
+    vcf_genotype g;
+    g.ploidy = haploid ? 1 : 2;
+    if (!values) return g;
+    // A haploid individual has the two homozygous classes only: its alleles.
+    static constexpr int diploid_classes[] = {0, 1, 2}, haploid_classes[] = {0, 2};
+    const int* classes = haploid ? haploid_classes : diploid_classes;
+    g.n_gp = g.ploidy + 1;
+    int best = -1;
+    for (int n = 0; n < g.n_gp; ++n) {
+        const double v = printed_call_value((*values)[static_cast<std::size_t>(classes[n])] / scale);
+        g.gp[static_cast<std::size_t>(n)] = v;
+        if (v > 0 && (best < 0 || v > g.gp[static_cast<std::size_t>(best)])) best = n;
+    }
+    if (best >= 0 && g.gp[static_cast<std::size_t>(best)] >= threshold) g.call = classes[best];
+    return g;
+}
+
+double alt_allele_frequency(const std::vector<double>& alpha, const std::vector<int>& allele_copies)
+{
+    double weighted = 0, copies = 0;
+    for (std::size_t j = 0; j < alpha.size() && j < allele_copies.size(); ++j) {
+        weighted += allele_copies[j] * (1 - alpha[j]);
+        copies += allele_copies[j];
+    }
+    return copies > 0 ? weighted / copies : std::numeric_limits<double>::quiet_NaN();
+}
+
+namespace {
+
+// The lowest bin of the CSI index is 2^14 bases, as bcftools makes it; unlike a tabix index, CSI
+// covers every position a VCF can hold.
+constexpr int csi_min_shift = 14;
+
+struct hts_file_closer {
+    void operator()(htsFile* f) const { hts_close(f); }
+};
+struct header_deleter {
+    void operator()(bcf_hdr_t* h) const { bcf_hdr_destroy(h); }
+};
+struct record_deleter {
+    void operator()(bcf1_t* r) const { bcf_destroy(r); }
+};
+
+// htslib reports its own failures on standard error; the run reports them as one line itself.
+class quiet_htslib {
+public:
+    quiet_htslib() : old_(hts_get_log_level()) { hts_set_log_level(HTS_LOG_OFF); }
+    ~quiet_htslib() { hts_set_log_level(old_); }
+    quiet_htslib(const quiet_htslib&) = delete;
+    quiet_htslib& operator=(const quiet_htslib&) = delete;
+
+private:
+    htsLogLevel old_;
+};
+
+// Removes the temporary files unless they were renamed into place.
+class temporaries {
+public:
+    explicit temporaries(std::vector<std::string> names) : names_(std::move(names)) {}
+    temporaries(const temporaries&) = delete;
+    temporaries& operator=(const temporaries&) = delete;
+    ~temporaries()
+    {
+        if (!kept_)
+            for (const auto& n : names_) ::unlink(n.c_str());
+    }
+    void keep() { kept_ = true; }
+
+private:
+    std::vector<std::string> names_;
+    bool kept_ = false;
+};
+
+[[noreturn]] void fail(const std::string& file, const std::string& what)
+{
+    const int e = errno;
+    throw run_error(file + ": " + what + (e != 0 ? std::string(": ") + std::strerror(e) : std::string()));
+}
+
+// Flushes a closed file to the device, with the modification time of now: the index is saved
+// before the compressed file's last block, and a reader warns about an index older than its data.
+void settle(const std::string& name, const std::string& shown)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(shown, "cannot write");
+    const bool ok = ::futimens(fd, nullptr) == 0 && (::fsync(fd) == 0 || errno == EINVAL);
+    const int e = errno;
+    ::close(fd);
+    errno = e;
+    if (!ok) fail(shown, "cannot write");
+}
+
+std::string number_text(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const data& d, const std::string& file)
+{
+    std::unique_ptr<bcf_hdr_t, header_deleter> h(bcf_hdr_init("w"));
+    if (!h) fail(file, "cannot build the header");
+    const std::string lines[] = {
+        "##source=tarvix++",
+        "##contig=<ID=" + d.chromosome + ">",
+        "##INFO=<ID=AF,Number=A,Type=Float,Description=\"Estimated frequency of the ALT allele "
+        "(allele2): 1 - alpha_j, alpha_j being the model's frequency of the REF allele (allele1) in "
+        "cohort j, averaged over the cohorts with their analysed allele copies as weights (a haploid "
+        "male counts one copy)\">",
+        "##INFO=<ID=INFO1,Number=.,Type=Float,Description=\"Information measure info1 (separation of "
+        "the genotype clusters measured from the points) of each cohort, in cohort order; -1: not "
+        "measurable\">",
+        "##INFO=<ID=INFO2,Number=.,Type=Float,Description=\"Information measure info2 (separation of "
+        "the genotype clusters measured from the class means) of each cohort, in cohort order; -1: "
+        "not measurable\">",
+        "##INFO=<ID=LOGPOST,Number=1,Type=Float,Description=\"Final log posterior of the SNP's "
+        "model\">",
+        "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype: the genotype of highest GP "
+        "when that GP is at least " + number_text(d.vcf_threshold) + ", else missing; haploid for "
+        "males in X-chromosome mode\">",
+        "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Genotype probabilities of 0/0, 0/1, 1/1 "
+        "(haploid: 0, 1) as in the call files (4 decimals; 0 below 0.001, 1 above 0.999); they sum "
+        "to less than 1 by the share of the null class\">",
+    };
+    for (const auto& line : lines)
+        if (bcf_hdr_append(h.get(), line.c_str()) != 0) fail(file, "cannot build the header");
+    for (const auto& cohort : d.sample_ids)
+        for (const auto& id : cohort)
+            if (bcf_hdr_add_sample(h.get(), id.c_str()) != 0)
+                fail(file, "cannot add sample " + id + " to the header");
+    if (bcf_hdr_sync(h.get()) != 0) fail(file, "cannot build the header");
+    return h;
+}
+
+bool is_haploid(const data& d, int c, int col)
+{
+    if (!d.chrX || d.allow_male_hets) return false;
+    const auto& codes = d.sex[static_cast<std::size_t>(c)];
+    if (static_cast<std::size_t>(col) >= codes.size())
+        inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " +
+                             std::to_string(c));
+    return codes[static_cast<std::size_t>(col)] == 1;
+}
+
+// Fills `rec` with SNP s: position, identifiers, alleles, INFO and the FORMAT values of every
+// individual, in the order of the header's samples.
+void fill_record(const data& d, int s, double scale, int rid, const std::string& file, bcf_hdr_t* h,
+                 bcf1_t* rec, std::vector<std::int32_t>& gt, std::vector<float>& gp)
+{
+    const snp& snp_rec = d.snps[static_cast<std::size_t>(s)];
+    const params& p = d.results[static_cast<std::size_t>(s)];
+    int position = 0;
+    if (!input::parse_int(snp_rec.position, position) || position < 1)
+        fail(file, "SNP " + snp_rec.SNP_ID + ": position " + snp_rec.position + " is not a positive integer");
+
+    bcf_clear(rec);
+    rec->rid = rid;
+    rec->pos = position - 1;
+    bcf_float_set_missing(rec->qual);
+    const char* alleles[] = {snp_rec.allele1.c_str(), snp_rec.allele2.c_str()};
+    if (bcf_update_id(h, rec, snp_rec.rs.c_str()) != 0 || bcf_update_alleles(h, rec, alleles, 2) != 0)
+        fail(file, "cannot write SNP " + snp_rec.SNP_ID);
+
+    gt.clear();
+    gp.clear();
+    std::vector<int> copies(static_cast<std::size_t>(d.n_cohorts), 0);
+    for (int j = 0; j < d.n_cohorts; ++j)
+        for_each_individual(d, s, j, input_cohorts_of(d, j), [&](int c, int col, const std::array<double, 4>* v) {
+            const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(d, c, col), d.vcf_threshold);
+            if (v) copies[static_cast<std::size_t>(j)] += g.ploidy;
+            // Diploid classes 0, 1, 2 are 0/0, 0/1, 1/1 (REF is allele 0); haploid 0 and 2 are 0 and 1.
+            const int alleles[2] = {g.call / 2, (g.call + 1) / 2};
+            for (int a = 0; a < 2; ++a) {
+                if (a >= g.ploidy)
+                    gt.push_back(bcf_int32_vector_end);
+                else if (g.call < 0)
+                    gt.push_back(bcf_gt_missing);
+                else
+                    gt.push_back(bcf_gt_unphased(alleles[a]));
+            }
+            for (int n = 0; n < 3; ++n) {
+                float f = 0;
+                const double value = g.gp[static_cast<std::size_t>(n)];
+                if (n == 0 && g.n_gp == 0) bcf_float_set_missing(f);
+                else if (n >= g.n_gp) bcf_float_set_vector_end(f);
+                else if (std::isnan(value)) bcf_float_set_missing(f);
+                else f = static_cast<float>(value);
+                gp.push_back(f);
+            }
+        });
+
+    const double af = alt_allele_frequency(p.alpha, copies);
+    float af_value = static_cast<float>(af);
+    if (std::isnan(af)) bcf_float_set_missing(af_value);
+    const std::vector<float> info1(p.info1.begin(), p.info1.end());
+    const std::vector<float> info2(p.info2.begin(), p.info2.end());
+    const float log_posterior = static_cast<float>(p.final_log_posterior);
+    if (bcf_update_info_float(h, rec, "AF", &af_value, 1) != 0 ||
+        bcf_update_info_float(h, rec, "INFO1", info1.data(), static_cast<int>(info1.size())) != 0 ||
+        bcf_update_info_float(h, rec, "INFO2", info2.data(), static_cast<int>(info2.size())) != 0 ||
+        bcf_update_info_float(h, rec, "LOGPOST", &log_posterior, 1) != 0 ||
+        bcf_update_genotypes(h, rec, gt.data(), static_cast<int>(gt.size())) != 0 ||
+        bcf_update_format_float(h, rec, "GP", gp.data(), static_cast<int>(gp.size())) != 0)
+        fail(file, "cannot write SNP " + snp_rec.SNP_ID);
+}
+
+}  // namespace
+
+void write_vcf(const data& d, double scale)
+{
+    const std::string name = vcf_file_name(d.output_prefix);
+    const std::string index = vcf_index_name(d.output_prefix);
+    const std::string temporary = name + partial_suffix;
+    const std::string temporary_index = index + partial_suffix;
+    temporaries cleanup({temporary, temporary_index});
+    quiet_htslib quiet;
+
+    errno = 0;
+    std::unique_ptr<htsFile, hts_file_closer> file(hts_open(temporary.c_str(), "wz"));
+    if (!file) fail(name, "cannot create " + temporary);
+    const auto header = make_header(d, name);
+    errno = 0;
+    if (bcf_hdr_write(file.get(), header.get()) != 0) fail(name, "cannot write");
+    if (bcf_idx_init(file.get(), header.get(), csi_min_shift, temporary_index.c_str()) != 0)
+        fail(index, "cannot start the index");
+    const int rid = bcf_hdr_name2id(header.get(), d.chromosome.c_str());
+    if (rid < 0) fail(name, "cannot use chromosome name " + d.chromosome);
+
+    std::unique_ptr<bcf1_t, record_deleter> rec(bcf_init());
+    if (!rec) fail(name, "cannot write");
+    std::vector<std::int32_t> gt;
+    std::vector<float> gp;
+    long previous = 0;
+    for (int s = 0; s < d.n_snps; ++s) {
+        fill_record(d, s, scale, rid, name, header.get(), rec.get(), gt, gp);
+        // The index needs ascending positions.
+        if (rec->pos + 1 < previous)
+            fail(name, "SNP " + d.snps[static_cast<std::size_t>(s)].SNP_ID + " at position " +
+                           d.snps[static_cast<std::size_t>(s)].position + " follows position " +
+                           std::to_string(previous) + "; positions must ascend");
+        previous = rec->pos + 1;
+        errno = 0;
+        if (bcf_write(file.get(), header.get(), rec.get()) != 0)
+            fail(name, "cannot write SNP " + d.snps[static_cast<std::size_t>(s)].SNP_ID);
+    }
+    errno = 0;
+    if (bcf_idx_save(file.get()) != 0) fail(index, "cannot write");
+    errno = 0;
+    if (hts_close(file.release()) != 0) fail(name, "cannot write");
+    settle(temporary, name);
+    settle(temporary_index, index);
+
+    // An older index must never describe the new file, so it goes first; the new index follows
+    // the file it describes.
+    if (::unlink(index.c_str()) != 0 && errno != ENOENT) fail(index, "cannot replace");
+    if (std::rename(temporary.c_str(), name.c_str()) != 0) fail(name, "cannot rename " + temporary + " into place");
+    if (std::rename(temporary_index.c_str(), index.c_str()) != 0)
+        fail(index, "cannot rename " + temporary_index + " into place");
+    cleanup.keep();
+}
