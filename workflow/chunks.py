@@ -28,15 +28,22 @@ def chunk_seed(base_seed, chunk):
     return (word + 0.5) / WORD
 
 
-def chunk_ranges(n_snps, chunk_size):
-    """The 1-based inclusive SNP ranges (first, last) of the chunks, in order; the last may be
-    shorter."""
+def chunk_count(n_snps, chunk_size):
+    """The number of chunks of `chunk_size` SNPs that cover `n_snps` SNPs."""
     if n_snps < 1:
         raise ValueError(f"no SNPs to analyse (SNP count {n_snps})")
     if chunk_size < 1:
         raise ValueError(f"chunk size must be at least 1, got {chunk_size}")
-    return [(first, min(first + chunk_size - 1, n_snps))
-            for first in range(1, n_snps + 1, chunk_size)]
+    return -(-n_snps // chunk_size)
+
+
+def chunk_range(chunk, chunk_size):
+    """The 1-based inclusive SNP range (first, last) of chunk `chunk` (0-based), for "-snps".
+
+    The range of the last chunk may reach beyond the last SNP: tarvix++ then ends it at the
+    last SNP, so a chunk job does not depend on the SNP count.
+    """
+    return chunk * chunk_size + 1, (chunk + 1) * chunk_size
 
 
 def count_snps(path, compression):

@@ -12,16 +12,16 @@ flow=$TARVIX_SOURCE_DIR/workflow
 /usr/bin/python3 - "$flow" <<'EOF' || fail "chunk ranges or seeds"
 import sys
 sys.path.insert(0, sys.argv[1])
-from chunks import chunk_ranges, chunk_seed, count_snps
+from chunks import chunk_count, chunk_range, chunk_seed
 
-assert chunk_ranges(12, 5) == [(1, 5), (6, 10), (11, 12)], chunk_ranges(12, 5)
-assert chunk_ranges(12, 12) == [(1, 12)]
-assert chunk_ranges(3, 10) == [(1, 3)]
-assert chunk_ranges(10, 1) == [(i, i) for i in range(1, 11)]
+assert [chunk_range(c, 5) for c in range(chunk_count(12, 5))] == [(1, 5), (6, 10), (11, 15)]
+assert chunk_count(12, 12) == 1 and chunk_range(0, 12) == (1, 12)
+assert chunk_count(3, 10) == 1
+assert chunk_count(10, 1) == 10 and chunk_range(9, 1) == (10, 10)
 for bad in ((0, 5), (12, 0)):
     try:
-        chunk_ranges(*bad)
-        raise SystemExit(f"chunk_ranges{bad} accepted")
+        chunk_count(*bad)
+        raise SystemExit(f"chunk_count{bad} accepted")
     except ValueError:
         pass
 
