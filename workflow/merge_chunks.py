@@ -1,0 +1,134 @@
+#!/usr/bin/python3
+"""Merges the result files of chunked tarvix++ runs into the files of one run over all SNPs.
+
+Usage: merge_chunks.py PREFIX MANIFEST CHUNK_PREFIX...
+
+Every CHUNK_PREFIX is the output prefix ("-o") of one chunk run, in SNP order; every chunk wrote
+the same set of result files. Each merged file PREFIX + suffix is written under a temporary name
+and renamed into place when complete; last, MANIFEST lists the merged files, one a line.
+
+Kinds of result file, by suffix:
+  _<j>_mcmc                      no header: the chunks' lines one after another
+  _params, _information, _tests  one header line: the first chunk's, then every chunk's SNP lines
+  _<j>.sample                    the same in every chunk: the first chunk's copy
+  .vcf.gz (+ .tbi or .csi)       bcftools concat, then indexed like the chunks' files
+Any other file is an error, so that no result is dropped silently.
+"""
+
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+
+PLAIN = re.compile(r"_\d+_mcmc")
+HEADED = re.compile(r"_(params|information|tests)")
+SAME = re.compile(r"_\d+\.sample")
+VCF = ".vcf.gz"
+VCF_INDEXES = {".vcf.gz.tbi": "--tbi", ".vcf.gz.csi": "--csi"}
+
+
+class MergeError(Exception):
+    pass
+
+
+def suffixes_of(chunk_prefix):
+    """The suffixes of the result files that the chunk with this prefix wrote."""
+    folder, base = os.path.split(chunk_prefix)
+    return sorted(name[len(base):] for name in os.listdir(folder or ".") if name.startswith(base))
+
+
+def partial(name):
+    return name + ".partial"
+
+
+def concatenate(sources, target, with_header):
+    with open(partial(target), "wb") as out:
+        for i, source in enumerate(sources):
+            with open(source, "rb") as lines:
+                header = lines.readline() if with_header else b""
+                if with_header and not header:
+                    raise MergeError(f"{source}: empty, expected a header line")
+                if i == 0:
+                    out.write(header)
+                shutil.copyfileobj(lines, out)
+        out.flush()
+        os.fsync(out.fileno())
+
+
+def copy_first(sources, target):
+    first = pathlib.Path(sources[0]).read_bytes()
+    for source in sources[1:]:
+        if pathlib.Path(source).read_bytes() != first:
+            raise MergeError(f"{source}: differs from {sources[0]}, expected the same file")
+    with open(partial(target), "wb") as out:
+        out.write(first)
+        out.flush()
+        os.fsync(out.fileno())
+
+
+def run(command):
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    if done.returncode != 0:
+        raise MergeError(f"{' '.join(command)}: {done.stderr.strip()}")
+
+
+def concat_vcf(sources, target, index_flag):
+    """bcftools concat of the chunk VCFs; the index, if any, is renamed into place before the
+    VCF, so the final VCF name never comes with a missing index."""
+    run(["bcftools", "concat", "--no-version", "-Oz", "-o", partial(target)] + sources)
+    if index_flag:
+        index = target + ("." + index_flag[2:])
+        run(["bcftools", "index", index_flag, "-o", partial(index), partial(target)])
+        os.replace(partial(index), index)
+
+
+def merge(prefix, manifest, chunk_prefixes):
+    suffixes = suffixes_of(chunk_prefixes[0])
+    if not suffixes:
+        raise MergeError(f"{chunk_prefixes[0]}: no result files")
+    for chunk in chunk_prefixes[1:]:
+        if suffixes_of(chunk) != suffixes:
+            raise MergeError(f"{chunk}: result files {suffixes_of(chunk)} differ from "
+                             f"those of {chunk_prefixes[0]}: {suffixes}")
+    os.makedirs(os.path.dirname(prefix) or ".", exist_ok=True)
+    merged = []
+    for suffix in suffixes:
+        sources = [chunk + suffix for chunk in chunk_prefixes]
+        target = prefix + suffix
+        if PLAIN.fullmatch(suffix):
+            concatenate(sources, target, with_header=False)
+        elif HEADED.fullmatch(suffix):
+            concatenate(sources, target, with_header=True)
+        elif SAME.fullmatch(suffix):
+            copy_first(sources, target)
+        elif suffix == VCF:
+            index_flag = next((flag for s, flag in VCF_INDEXES.items() if s in suffixes), None)
+            concat_vcf(sources, target, index_flag)
+        elif suffix in VCF_INDEXES:
+            continue  # written with its VCF
+        else:
+            raise MergeError(f"{sources[0]}: unknown kind of result file")
+        os.replace(partial(target), target)
+        merged.append(target)
+        merged.extend(target + s[len(VCF):] for s in VCF_INDEXES if suffix == VCF and s in suffixes)
+    with open(partial(manifest), "w") as out:
+        out.writelines(name + "\n" for name in merged)
+    os.replace(partial(manifest), manifest)
+
+
+def main(argv):
+    if len(argv) < 4:
+        print(__doc__.split("\n\n")[1], file=sys.stderr)
+        return 2
+    try:
+        merge(argv[1], argv[2], argv[3:])
+    except (MergeError, OSError) as e:
+        print(f"merge_chunks.py: {e}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
