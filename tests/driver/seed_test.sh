@@ -26,7 +26,7 @@ run fixed -seed 0.12345
 run seed_then_nrs -seed 0.75 -nrs
 run nrs_then_seed -nrs -seed 0.75
 
-[ "$(ls "$work/a" | wc -l)" = 4 ] || fail "expected 4 result files, found: $(ls "$work/a" | xargs)"
+[ "$(ls "$work/a" | wc -l)" = 6 ] || fail "expected 6 result files, found: $(ls "$work/a" | xargs)"
 same a b || fail "two runs with -seed 0.25 differ"
 ! same a c || fail "-seed 0.25 and -seed 0.75 give the same results"
 # The calls themselves differ, not only the parameters.
