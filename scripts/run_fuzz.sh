@@ -4,12 +4,12 @@
 # fixed seed. Any crash, sanitizer report, exception other than the program's own error,
 # out-of-memory (-rss_limit_mb) or slow input (-timeout) is a finding: the input is kept as
 # ARTIFACT_DIR/<target>-crash-..., and the script fails after running every target.
-# Usage: scripts/run_fuzz.sh [SECONDS [TARGET...]]   (default: 30 seconds, every target)
+# Usage: scripts/run_fuzz.sh [SECONDS [TARGET...]]   (default: 25 seconds, every target)
 # Environment: FUZZ_BUILD_DIR (default build-fuzz), FUZZ_WORK_DIR (default: a temporary folder,
 # removed after a run without findings) for the grown corpora and the artifacts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-30}
+seconds=${1:-25}
 shift $(( $# ? 1 : 0 ))
 targets=("$@")
 ((${#targets[@]})) || targets=(intensity_plain intensity_gzip snp_info sex_file command_line)
