@@ -15,13 +15,18 @@
 
 namespace fuzz {
 
-// A file name private to this process, in memory-backed /dev/shm when it exists.
+// A file name private to this process, in memory-backed /dev/shm when it exists. The file is
+// removed when the process exits normally; after a finding it stays beside the reported input.
+// Called once per program.
 inline std::string scratch_name(const std::string& what)
 {
+    static std::string name;
     const std::filesystem::path dir = std::filesystem::is_directory("/dev/shm")
                                           ? std::filesystem::path("/dev/shm")
                                           : std::filesystem::temp_directory_path();
-    return (dir / ("tarvix_fuzz_" + std::to_string(::getpid()) + "_" + what)).string();
+    name = (dir / ("tarvix_fuzz_" + std::to_string(::getpid()) + "_" + what)).string();
+    std::atexit([] { std::remove(name.c_str()); });
+    return name;
 }
 
 inline void write_file(const std::string& name, const std::uint8_t* bytes, std::size_t size)
