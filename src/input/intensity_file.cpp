@@ -5,6 +5,7 @@
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <ios>
@@ -20,8 +21,9 @@ namespace {
 
 constexpr int gzip_window_bits = 15;
 constexpr std::streamsize filter_buffer_size = 4096;
-// Large reads from the chain keep the per-line cost at a memchr.
-constexpr std::size_t block_size = std::size_t{1} << 20;
+// Large reads from the chain keep the per-line cost at a memchr; the buffer starts at this
+// size and grows only for a line that does not fit.
+constexpr std::size_t block_size = std::size_t{64} << 10;
 
 enum class layer { none, gzip, bzip2 };
 
@@ -72,7 +74,9 @@ struct intensity_file::chain {
 };
 
 intensity_file::intensity_file(const std::string& name, bool gz, bool bz2)
-    : name_(name), gz_(gz), bz2_(bz2), chain_(std::make_unique<chain>()), buffer_(block_size)
+    : name_(name), gz_(gz), bz2_(bz2), chain_(std::make_unique<chain>()),
+      buffer_(new char[block_size]), capacity_(block_size), line_limit_(header_line_limit),
+      limit_why_(", the most a header line may hold")
 {
     check_compression(name, gz, bz2);
     io::file_source source(name, std::ios::in | std::ios::binary);
@@ -104,16 +108,36 @@ void intensity_file::fail_at(long line, const std::string& what) const
     throw run_error(name_ + ":" + std::to_string(line) + ": " + what);
 }
 
+void intensity_file::set_line_limit(std::size_t bytes, const std::string& why)
+{
+    line_limit_ = bytes;
+    limit_why_ = why;
+}
+
+void intensity_file::check_length(std::size_t length) const
+{
+    if (length > line_limit_)
+        fail_at(line_ + 1, "line " + std::to_string(line_ + 1) + " is longer than " + std::to_string(line_limit_) +
+                               " bytes" + limit_why_);
+}
+
 void intensity_file::fill()
 {
     if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buffer_.size())
-        buffer_.resize(buffer_.size() * 2);
-    chain_->in.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+    if (end_ == capacity_) {
+        // The caller has checked that the held bytes are within the limit: one more byte past
+        // it is all that is needed to see that a line is too long.
+        const std::size_t grown = std::min(2 * capacity_, line_limit_ + 1);
+        std::unique_ptr<char[]> larger(new char[grown]);
+        std::memcpy(larger.get(), buffer_.get(), end_);
+        buffer_ = std::move(larger);
+        capacity_ = grown;
+    }
+    chain_->in.read(buffer_.get() + end_, static_cast<std::streamsize>(capacity_ - end_));
     const std::streamsize got = chain_->in.gcount();
     // A decompressor that meets corrupt or truncated data fails the read: the stream catches
     // its exception and sets badbit, which without this check would look like a short file.
@@ -128,11 +152,12 @@ bool intensity_file::next_line(std::string_view& line)
 {
     std::size_t scanned = 0;   // bytes after begin_ already known to hold no newline
     for (;;) {
-        const char* start = buffer_.data() + begin_;
+        const char* start = buffer_.get() + begin_;
         const std::size_t held = end_ - begin_;
         const void* nl = std::memchr(start + scanned, '\n', held - scanned);
         if (nl != nullptr) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(nl) - start);
+            check_length(length);
             line = std::string_view(start, length);
             begin_ += length + 1;
             terminated_ = true;
@@ -142,12 +167,14 @@ bool intensity_file::next_line(std::string_view& line)
         if (at_end_) {
             if (held == 0)
                 return false;
+            check_length(held);
             line = std::string_view(start, held);
             begin_ = end_;
             terminated_ = false;
             ++line_;
             return true;
         }
+        check_length(held);
         scanned = held;
         fill();
     }

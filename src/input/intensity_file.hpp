@@ -3,10 +3,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Line-by-line reading of one cohort's intensity file through the decompression chain.
 namespace input {
+
+// The longest header line accepted: room for a million individuals with column labels of up
+// to 32 characters, ten times the largest cohorts exported in practice.
+constexpr std::size_t header_line_limit = std::size_t{64} << 20;
 
 // Throws run_error when the file cannot be opened or when its first bytes disagree with the
 // compression flags (gzip: 1f 8b; bzip2: "BZh" and a digit), naming the flag that is missing
@@ -18,6 +21,8 @@ void check_compression(const std::string& name, bool gz, bool bz2);
 // window, 4096-byte buffer) when `gz`, then a bzip2 decompressor (default parameters,
 // 4096-byte buffer) when `bz2`, then the file source. The chain is torn down on destruction.
 // Lines are cut out of large blocks read from the chain, so no per-token stream work is done.
+// The buffer grows only as far as the longest accepted line (see set_line_limit), so a stream
+// without newlines, however long once decompressed, stops with an error at bounded memory.
 class intensity_file {
 public:
     intensity_file(const std::string& name, bool gz, bool bz2);
@@ -29,6 +34,10 @@ public:
     // data. A last line without a final newline is returned like any other. A corrupt or
     // truncated compressed stream throws run_error naming the file and line.
     bool next_line(std::string_view& line);
+    // The longest line, in bytes without its newline, that next_line accepts from now on; a
+    // longer one throws run_error "name:N: line N is longer than LIMIT bytes" followed by
+    // `why`. Until it is set the limit is header_line_limit.
+    void set_line_limit(std::size_t bytes, const std::string& why);
     // Whether the line last returned ended in a newline.
     bool terminated() const { return terminated_; }
     // 1-based number of the line last returned (0 before the first).
@@ -40,12 +49,17 @@ public:
 
 private:
     void fill();
+    void check_length(std::size_t length) const;
 
     struct chain;
     std::string name_;
     bool gz_, bz2_;
     std::unique_ptr<chain> chain_;
-    std::vector<char> buffer_;
+    // Left uninitialised: only the bytes read are touched, which keeps small files cheap.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t line_limit_;
+    std::string limit_why_;
     std::size_t begin_ = 0;     // start of the unread data
     std::size_t end_ = 0;       // end of the data held
     bool at_end_ = false;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
@@ -19,9 +20,21 @@ namespace {
 
 constexpr int text_fields = 5;   // SNP_ID, rs, position, allele1, allele2
 
+// From the header on, a line longer than real data of the announced number of individuals can
+// need is refused before more of it is held: 64 KiB for the text fields and 64 bytes for each
+// intensity and its separators (exports write about 20 characters; any double printed with 17
+// significant digits takes at most 24).
+void limit_snp_lines(input::intensity_file& file, int n)
+{
+    constexpr std::size_t text_field_bytes = std::size_t{64} << 10;
+    constexpr std::size_t intensity_bytes = 64;
+    file.set_line_limit(text_field_bytes + 2 * intensity_bytes * static_cast<std::size_t>(n),
+                        ", the most a SNP line of " + std::to_string(n) + " individuals may need");
+}
+
 // Reads the header line and returns the number of individuals it announces: the tokens after
 // the first five, halved and rounded down. The header must end in a newline and hold at least
-// five tokens. When `ids` is given it receives one identifier per individual, from its pair of
+// five tokens. From then on SNP lines are limited to what that many individuals need. When `ids` is given it receives one identifier per individual, from its pair of
 // column labels.
 int read_header(input::intensity_file& file, std::vector<std::string>* ids = nullptr)
 {
@@ -35,6 +48,7 @@ int read_header(input::intensity_file& file, std::vector<std::string>* ids = nul
         file.fail("the header has " + std::to_string(tokens) + " tokens; at least " +
                   std::to_string(text_fields) + " are needed");
     const int n = (tokens - text_fields) / 2;
+    limit_snp_lines(file, n);
     if (ids != nullptr) {
         input::token_cursor cursor(line);
         std::string_view first, second;
@@ -73,13 +87,15 @@ std::string intensity_count_message(int expected, int found)
 // Reads the 2n intensities that follow the text fields of a SNP line. The points of the
 // individuals with a "NaN"/"NA" intensity are left out of `points` and their file columns go
 // to `missing`; anything else that is not a finite number, and a wrong token count, throws.
-void read_intensities(input::intensity_file& file, input::token_cursor& cursor, int n,
+// `line_bytes`, the length of the line, bounds what is reserved ahead: an individual takes at
+// least four bytes of it, so a short line after a header that claims millions reserves little.
+void read_intensities(input::intensity_file& file, input::token_cursor& cursor, int n, std::size_t line_bytes,
                       std::vector<xy>& points, std::vector<int>& missing)
 {
     const int expected = 2 * n;
     points.clear();
     missing.clear();
-    points.reserve(static_cast<std::size_t>(n));
+    points.reserve(std::min(static_cast<std::size_t>(n), line_bytes / 4 + 1));
     for (int i = 0; i < n; ++i) {
         xy p{0, 0};
         bool is_missing = false;
@@ -195,10 +211,13 @@ void data::read_data()
         const int expected = 2 * n;
         std::string_view line;
         // The header and the SNPs before the range are skipped without looking inside them.
-        for (int k = 0; k < first_snp; ++k)
+        for (int k = 0; k < first_snp; ++k) {
             if (!file.next_line(line))
                 file.fail_at(file.line_number() + 1, "the file ends after " + std::to_string(file.line_number()) +
                                                          " lines, before SNP " + std::to_string(first_snp));
+            if (k == 0)
+                limit_snp_lines(file, n);
+        }
         if (j == 0 && info && first_snp > 1)
             info->skip(first_snp - 1);
 
@@ -251,7 +270,7 @@ void data::read_data()
             }
 
             std::vector<xy>& points = record.points[j];
-            read_intensities(file, cursor, n, points, record.missing[j]);
+            read_intensities(file, cursor, n, line.size(), points, record.missing[j]);
             record.cohort_index[j].assign(points.size(), static_cast<int>(j));
         }
         std::cout << std::endl;

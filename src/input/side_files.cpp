@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <ios>
+#include <istream>
+#include <streambuf>
 #include <string_view>
 #include <system_error>
 
@@ -16,6 +18,34 @@ namespace {
 std::string at(const std::string& name, long line)
 {
     return name + ":" + std::to_string(line) + ": ";
+}
+
+// Lines of the side files are short (a SNP's key and frequency, or a few sex codes; every code
+// of a million individuals on one line takes 2 MB): a longer line is refused rather than held.
+constexpr std::size_t side_line_limit = std::size_t{16} << 20;
+
+// std::getline with a bound on the length: `number` is the number of the line being read.
+// False when nothing is left; a line longer than side_line_limit, or a read error, throws
+// run_error naming the file and line.
+bool read_line(std::istream& in, std::string& line, const std::string& name, long number, const char* kind)
+{
+    line.clear();
+    std::streambuf& buffer = *in.rdbuf();
+    bool extracted = false;
+    try {
+        for (int c = buffer.sbumpc(); c != std::char_traits<char>::eof(); c = buffer.sbumpc()) {
+            extracted = true;
+            if (c == '\n')
+                return true;
+            if (line.size() == side_line_limit)
+                throw run_error(at(name, number) + "line " + std::to_string(number) + " is longer than " +
+                                std::to_string(side_line_limit) + " bytes, the most a line of a " + kind + " may hold");
+            line.push_back(static_cast<char>(c));
+        }
+    } catch (const std::ios_base::failure&) {
+        throw run_error(at(name, number) + "read error in " + kind);
+    }
+    return extracted;
 }
 
 }  // namespace
@@ -37,7 +67,7 @@ std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std:
     std::vector<int> codes;
     std::string line;
     long line_number = 0;
-    while (std::getline(in, line)) {
+    while (read_line(in, line, name, line_number + 1, "sex file")) {
         ++line_number;
         token_cursor cursor(line);
         std::string_view token;
@@ -52,8 +82,6 @@ std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std:
             codes.push_back(code);
         }
     }
-    if (in.bad())
-        throw run_error(at(name, line_number + 1) + "read error in sex file");
     return codes;
 }
 
@@ -64,11 +92,8 @@ snp_info_reader::snp_info_reader(const std::string& name)
 
 bool snp_info_reader::next_line()
 {
-    if (!std::getline(in_, line_)) {
-        if (in_.bad())
-            throw run_error(at(name_, line_number_ + 1) + "read error in SNP information file");
+    if (!read_line(in_, line_, name_, line_number_ + 1, "SNP information file"))
         return false;
-    }
     ++line_number_;
     return true;
 }

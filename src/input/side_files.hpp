@@ -5,6 +5,7 @@
 #include <vector>
 
 // The plain-text inputs beside the intensity files: sex files and the SNP information file.
+// A line of either longer than 16 MiB is refused with a run_error naming the file and line.
 namespace input {
 
 // Opens a file for reading (binary, so bytes arrive unchanged); throws run_error naming the
