@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../schedule/program_run.hpp"
 #include "state/data.hpp"
 
 namespace output_test {
@@ -76,21 +77,8 @@ inline void write_file(const std::string& name, const std::string& text)
     std::ofstream(name, std::ios::binary) << text;
 }
 
-inline std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-inline std::vector<std::string> fields_of(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string f; in >> f;) fields.push_back(f);
-    return fields;
-}
+using program_run::fields_of;
+using program_run::lines_of;
 
 inline snp make_snp(int s)
 {
