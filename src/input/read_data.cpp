@@ -34,8 +34,8 @@ void limit_snp_lines(input::intensity_file& file, int n)
 
 // Reads the header line and returns the number of individuals it announces: the tokens after
 // the first five, halved and rounded down. The header must end in a newline and hold at least
-// five tokens. From then on SNP lines are limited to what that many individuals need. When `ids` is given it receives one identifier per individual, from its pair of
-// column labels.
+// five tokens. From then on SNP lines are limited to what that many individuals need. When
+// `ids` is given it receives one identifier per individual, from its pair of column labels.
 int read_header(input::intensity_file& file, std::vector<std::string>* ids = nullptr)
 {
     std::string_view line;
@@ -221,6 +221,7 @@ void data::read_data()
         if (j == 0 && info && first_snp > 1)
             info->skip(first_snp - 1);
 
+        int previous_position = 0;   // with -vcf: of the SNP line before, in this file
         for (int s = 0; s < n_snps; ++s) {
             std::cout << "\r snp [" << s + 1 << "/" << n_snps << "]" << std::flush;
             if (!file.next_line(line))
@@ -246,12 +247,11 @@ void data::read_data()
                 file.fail("SNP " + std::string(fields[0]) + ": position " + input::quoted(fields[2]) +
                           " is not a positive integer, which -vcf needs");
             // The VCF's index needs ascending positions.
-            int previous = 0;
-            if (write_vcf && s > 0 && input::parse_int(snps[static_cast<std::size_t>(s) - 1].position, previous) &&
-                position < previous)
+            if (write_vcf && position < previous_position)
                 file.fail("SNP " + std::string(fields[0]) + ": position " + std::to_string(position) +
-                          " is below the position " + std::to_string(previous) +
+                          " is below the position " + std::to_string(previous_position) +
                           " of the SNP before it; -vcf needs ascending positions");
+            previous_position = position;
             record.position.assign(fields[2]);
             record.allele1.assign(fields[3]);
             record.allele2.assign(fields[4]);
