@@ -1,7 +1,8 @@
 #pragma once
-// Shared pieces of the fuzz targets: the readers take file names, so each input is written to
-// a file of this process first, and the console output of the readers is thrown away (it is
-// not what is tested and would slow every execution down).
+// Shared by the fuzz targets: the console is silenced (it is not what is tested and would slow
+// every execution down; sanitizer and libFuzzer reports go to the error descriptor directly),
+// each input becomes a file of this process, since the readers take file names, and a
+// run_error is the expected outcome of bad input; anything else is a finding.
 #include <unistd.h>
 
 #include <cstddef>
@@ -13,38 +14,41 @@
 #include <iostream>
 #include <string>
 
-namespace fuzz {
+#include "state/error.hpp"
 
-// A file name private to this process, in memory-backed /dev/shm when it exists. The file is
-// removed when the process exits normally; after a finding it stays beside the reported input.
-// Called once per program.
-inline std::string scratch_name(const std::string& what)
-{
-    static std::string name;
-    const std::filesystem::path dir = std::filesystem::is_directory("/dev/shm")
-                                          ? std::filesystem::path("/dev/shm")
-                                          : std::filesystem::temp_directory_path();
-    name = (dir / ("tarvix_fuzz_" + std::to_string(::getpid()) + "_" + what)).string();
-    std::atexit([] { std::remove(name.c_str()); });
-    return name;
-}
-
-inline void write_file(const std::string& name, const std::uint8_t* bytes, std::size_t size)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-    if (!out.flush()) {
-        std::fprintf(stderr, "fuzz harness: cannot write %s\n", name.c_str());
-        std::abort();
-    }
-}
-
-// Silences std::cout and std::cerr for the whole run; sanitizer and libFuzzer reports are
-// written to the standard error descriptor directly and still appear.
-inline void silence_console()
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     std::cout.rdbuf(nullptr);
     std::cerr.rdbuf(nullptr);
+    return 0;
+}
+
+namespace fuzz {
+
+// Writes the input to this process's scratch file, in memory-backed /dev/shm when it exists,
+// and returns its name. The file is removed at a normal exit; after a finding it stays.
+inline const std::string& as_file(const std::uint8_t* bytes, std::size_t size)
+{
+    static const std::string name =
+        ((std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
+         ("tarvix_fuzz_" + std::to_string(::getpid())))
+            .string();
+    // Registered after the name is made, so that it runs before the name is destroyed.
+    static const int removal = std::atexit([] { std::remove(name.c_str()); });
+    (void)removal;
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+    if (!out.flush()) std::abort();
+    return name;
+}
+
+template <class F>
+void expecting_run_errors(F f)
+{
+    try {
+        f();
+    } catch (const run_error&) {
+    }
 }
 
 }  // namespace fuzz

@@ -1,0 +1,298 @@
+// The result files: call values as printed and as the VCF takes them, the two information
+// measures against their definition, and failures that name the file and keep earlier results.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#include <csignal>
+#include <functional>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support.hpp"
+#include "output/information.hpp"
+#include "output/output_files.hpp"
+#include "output/result_layout.hpp"
+#include "output/vcf_file.hpp"
+#include "state/data.hpp"
+#include "state/error.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using values4 = std::array<double, 4>;
+
+// A run of the given input cohorts (file columns each) and SNPs, written under `prefix`, whose
+// every individual sat in class 0 for all 10 sampled iterations; X mode with males first.
+void make_run(data& d, const std::string& prefix, const std::vector<int>& columns, int n_snps)
+{
+    d.output_prefix = prefix;
+    d.n_cohorts = static_cast<int>(columns.size());
+    d.n_file_individuals = columns;
+    d.input_files.assign(columns.size(), "cohort.txt");
+    d.n_snps = n_snps, d.n_iter = 10, d.chrX = true;
+    for (int c = 0; c < d.n_cohorts; ++c) {
+        d.sample_ids.emplace_back();
+        d.sex.emplace_back();
+        for (int i = 0; i < columns[c]; ++i) {
+            d.sample_ids.back().push_back("c" + std::to_string(c) + "_s" + std::to_string(i));
+            d.sex.back().push_back(i == 0 ? 1 : 2);
+        }
+    }
+    for (int s = 0; s < n_snps; ++s) {
+        snp rec;
+        rec.SNP_ID = "SNP_A-" + std::to_string(100 + s), rec.rs = "rs" + std::to_string(s);
+        rec.position = std::to_string(1000 + s), rec.allele1 = "A", rec.allele2 = "G";
+        d.snps.push_back(rec);
+        params p;
+        for (int c = 0; c < d.n_cohorts; ++c) {
+            p.alpha.push_back(0.3), p.eta.push_back(0.01), p.mu.push_back({{{1, 0.1}, {0.7, 0.7}, {0.1, 1}}});
+            p.sigma.push_back(0.05), p.varfrac.push_back(0.25), p.r.push_back({0.01, 0.9, 0.02});
+            p.info1.push_back(12.5), p.info2.push_back(-1);
+        }
+        d.results.push_back(p);
+        d.stored_calls.emplace_back();
+        for (int c : columns) d.stored_calls.back().emplace_back(c, values4{10, 0, 0, 0});
+    }
+}
+
+// The message of the run_error that writing the results throws, or "".
+std::string output_error(data& d)
+{
+    support::console_capture quiet;
+    try {
+        d.output_mcmc();
+    } catch (const run_error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Runs `f` with writes limited to `bytes` per file, as a full disk would stop them.
+template <class F>
+void with_file_size_limit(rlim_t bytes, F f)
+{
+    rlimit old_limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old_limit;
+    small.rlim_cur = bytes;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    f();
+    ::setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+}
+
+// The separation of classes a and b of one cohort by its definition: positions along the line
+// through the two class means (signed, positive towards larger first coordinates, measured
+// from mean a; undefined when the means share a coordinate), then the squared distance of the
+// two centres over the sum of the spreads (divisor n - 1). From the points: the centres are the
+// classes' mean positions, -1 unless both classes have two members. From the means: the centres
+// are the means' positions, a spread of 0 borrows the other's, -1 when both are 0.
+double separation(const std::vector<xy>& pts, const std::vector<int>& calls, const class_means& mu, int a, int b, bool from_means)
+{
+    const double ux = mu[b][0] - mu[a][0], uy = mu[b][1] - mu[a][1], len = std::hypot(ux, uy);
+    if (ux == 0 || uy == 0) return NAN;
+    const auto pos = [&](const xy& p) { return ((p[0] - mu[a][0]) * ux + (p[1] - mu[a][1]) * uy) / len * (ux > 0 ? 1 : -1); };
+    std::vector<double> A, B;
+    for (std::size_t i = 0; i < pts.size(); ++i)
+        if (calls[i] == a || calls[i] == b) (calls[i] == a ? A : B).push_back(pos(pts[i]));
+    const auto mean = [](const std::vector<double>& v) { double s = 0; for (double x : v) s += x; return s / v.size(); };
+    const auto spread = [](const std::vector<double>& v, double c) {
+        double s = 0;
+        for (double x : v) s += (x - c) * (x - c);
+        return v.size() > 1 ? s / (v.size() - 1) : 0.0;
+    };
+    if (!from_means) {
+        if (A.size() < 2 || B.size() < 2) return -1;
+        const double mA = mean(A), mB = mean(B);
+        return (mA - mB) * (mA - mB) / (spread(A, mA) + spread(B, mB));
+    }
+    const double cA = 0, cB = pos(mu[b]);
+    double sA = spread(A, cA), sB = spread(B, cB);
+    if (sA == 0) sA = sB;
+    if (sB == 0) sB = sA;
+    return sA == 0 ? -1 : (cA - cB) * (cA - cB) / (sA + sB);
+}
+
+}  // namespace
+
+// "1" above 0.999, "0" below 0.001, otherwise four fixed decimals, and the number format stays
+// fixed for what follows; the VCF's value of a call is exactly what the call file shows.
+TEST(ResultFiles, CallValuesAsPrinted)
+{
+    const std::pair<double, const char*> rows[] = {{0.9991, "1"}, {0.999, "0.9990"}, {0.5, "0.5000"}, {0.00125, "0.0013"},
+                                                   {0.001, "0.0010"}, {0.00099, "0"}, {0, "0"}, {1, "1"}};
+    for (const auto& [v, text] : rows) {
+        std::ostringstream out;
+        write_call_value(out, v);
+        out << ' ' << 1234.5;
+        EXPECT_EQ(out.str(), std::string(text) + (text[1] == '.' ? " 1234.5000" : " 1234.5")) << v;
+    }
+    for (int i = 0; i <= 200000; ++i) {   // ties of the fourth decimal included
+        const double v = i / 200000.0;
+        std::ostringstream out;
+        write_call_value(out, v);
+        ASSERT_EQ(printed_call_value(v), std::strtod(out.str().c_str(), nullptr)) << v << " " << out.str();
+    }
+    EXPECT_TRUE(std::isnan(printed_call_value(NAN)));
+}
+
+// GT is the most probable class (the lower on a tie) when its printed GP is positive and at
+// least the threshold; sampled counts are divided first; a haploid male has the two homozygous
+// classes as his alleles; an individual left out of the SNP has no GP.
+TEST(Vcf, GenotypeOfAnIndividual)
+{
+    const struct {
+        values4 v;
+        double scale;
+        bool haploid;
+        double threshold;
+        int ploidy, call, n_gp;
+        std::array<double, 3> gp;
+    } rows[] = {
+        {{0.1, 0.8, 0.1, 0}, 1, false, 0.9, 2, -1, 3, {0.1, 0.8, 0.1}},
+        {{0, 0.89996, 0.1, 0}, 1, false, 0.9, 2, 1, 3, {0, 0.9, 0.1}},   // printed 0.9000
+        {{0, 0.89994, 0.1, 0}, 1, false, 0.9, 2, -1, 3, {0, 0.8999, 0.1}},
+        {{50, 949, 1, 0}, 1000, false, 0.9, 2, 1, 3, {0.05, 0.949, 0.001}},
+        {{0.9995, 0.0005, 0, 0}, 1, false, 1, 2, 0, 3, {1, 0, 0}},
+        {{0.45, 0.45, 0.1, 0}, 1, false, 0.4, 2, 0, 3, {0.45, 0.45, 0.1}},
+        {{0, 0.0004, 0, 0.9996}, 1, false, 0, 2, -1, 3, {0, 0, 0}},
+        {{0.2, 0.3, 0.5, 0}, 1, false, 0, 2, 2, 3, {0.2, 0.3, 0.5}},
+        {{0.05, 0, 0.95, 0}, 1, true, 0.9, 1, 2, 2, {0.05, 0.95, 0}},
+        {{0.05, 0, 0.95, 0}, 1, true, 0.96, 1, -1, 2, {0.05, 0.95, 0}},
+    };
+    for (const auto& r : rows) {
+        const vcf_genotype g = vcf_genotype_of(&r.v, r.scale, r.haploid, r.threshold);
+        EXPECT_EQ(std::make_tuple(g.ploidy, g.call, g.n_gp, g.gp), std::make_tuple(r.ploidy, r.call, r.n_gp, r.gp))
+            << r.v[0] << " " << r.v[1] << " " << r.v[2] << " threshold " << r.threshold;
+    }
+    for (bool haploid : {false, true}) {
+        const vcf_genotype g = vcf_genotype_of(nullptr, 1, haploid, 0.9);
+        EXPECT_EQ(std::make_tuple(g.ploidy, g.call, g.n_gp), std::make_tuple(haploid ? 1 : 2, -1, 0));
+    }
+    // ALT frequency: 1 - alpha, weighted by the cohorts' analysed allele copies.
+    EXPECT_DOUBLE_EQ(alt_allele_frequency({0.7, 0.4}, {5, 3}), (5 * 0.3 + 3 * 0.6) / 8);
+    EXPECT_DOUBLE_EQ(alt_allele_frequency({0.25}, {10}), 0.75);
+    EXPECT_TRUE(std::isnan(alt_allele_frequency({0.5, 0.5}, {0, 0})));
+}
+
+// info1 and info2: the smaller positive separation of classes 0/1 and 1/2, -1 when neither is
+// positive; null-class individuals play no part.
+TEST(Information, SeparationOfNeighbouringClasses)
+{
+    const class_means diagonal{{{2, 0}, {1, 1}, {0, 2}}};
+    const std::vector<xy> regular{{2.1, 0.1}, {1.9, -0.2}, {1.0, 1.1}, {2.2, 0.0}, {1.2, 0.9}, {5.0, 5.0}, {0.9, 1.0}, {0.1, 2.0}, {-0.1, 1.8}};
+    const std::vector<int> calls{0, 0, 1, 0, 1, 3, 1, 2, 2};
+    std::vector<xy> wide = regular;
+    wide[7] = {0.7, 1.9}, wide[8] = {-0.6, 1.4};
+    const struct {
+        std::vector<xy> pts;
+        std::vector<int> calls;
+        class_means mu;
+    } rows[] = {
+        {regular, calls, diagonal},
+        {wide, calls, diagonal},
+        {{{2.1, 0.1}, {1.0, 1.1}, {1.2, 0.9}, {0.1, 2.0}, {-0.1, 1.8}}, {0, 1, 1, 2, 2}, diagonal},   // one member of class 0
+        {{{2.1, 0.1}, {1.0, 1.1}, {1.2, 0.9}, {0.9, 1.0}}, {0, 1, 1, 1}, diagonal},                    // no class 2
+        {{{2.5, -0.5}, {1.5, 0.5}, {2.25, -0.25}, {1.75, 0.25}, {0.1, 2.0}, {-0.1, 1.8}}, {0, 0, 1, 1, 2, 2}, diagonal},
+        {regular, calls, {{{1, 0}, {1, 1}, {0, 2}}}},   // means 0 and 1 share a coordinate
+        {regular, calls, {{{1, 0}, {1, 1}, {1, 3}}}},
+        {{{2, 2}, {2, 2}, {1, 1}}, {0, 0, 1}, diagonal},   // no spread at all
+    };
+    data d;
+    d.snps.assign(1, snp{});
+    support::console_capture console;
+    for (const auto& r : rows) {
+        d.snps[0].points = {r.pts}, d.calls = {r.calls}, d.mu = {r.mu};
+        d.n_individuals = {static_cast<int>(r.pts.size())};
+        for (bool from_means : {false, true}) {
+            const double v1 = separation(r.pts, r.calls, r.mu, 0, 1, from_means), v2 = separation(r.pts, r.calls, r.mu, 1, 2, from_means);
+            const double expected = v1 > 0 && v2 > 0 ? std::min(v1, v2) : v1 > 0 ? v1 : v2 > 0 ? v2 : -1;
+            const double got = from_means ? d.info_calc2(0) : d.info_calc1(0);
+            EXPECT_NEAR(got, expected, 1e-12 * std::fabs(expected)) << (from_means ? "info2 " : "info1 ") << r.pts.size();
+        }
+    }
+    EXPECT_EQ(support::lines_of(console.out())[0].substr(0, 16), "info_calc1(0) : ");
+}
+
+TEST(ResultFiles, FailuresNameTheFileAndKeepEarlierResults)
+{
+    support::scratch s;
+    const std::string out = s.file("out");
+    data d;
+    make_run(d, out, {3, 2}, 2);
+    const auto check_error = [&d]() -> std::string {
+        try {
+            check_output_files(d);
+        } catch (const run_error& e) {
+            return e.what();
+        }
+        return "";
+    };
+    // Before the run: every result file of the run can be created; nothing is left behind.
+    support::write_file(out + "_params", "earlier\n");
+    EXPECT_EQ(check_error(), "");
+    EXPECT_EQ(support::listing(s.work()), std::set<std::string>{"out_params"});
+    const std::pair<std::string, std::function<void(data&)>> taken[] = {
+        {"out_1_mcmc", nullptr}, {"out_1.sample", nullptr}, {"out.vcf.gz.csi", [](data& e) { e.write_vcf = true; }},
+        {"out_tests", [](data& e) { e.model_test = 2; }}};
+    for (const auto& [name, option] : taken) {
+        fs::create_directory(s.file(name));
+        if (option) {
+            EXPECT_EQ(check_error(), "") << name << " is not a result file of this run";
+            option(d);
+        }
+        EXPECT_EQ(check_error(), "output file " + s.file(name) + " is a directory");
+        d.write_vcf = false, d.model_test = 0;
+        fs::remove(s.file(name));
+    }
+    d.output_prefix = s.file("absent/out");
+    EXPECT_EQ(check_error(), "cannot create output file " + s.file("absent/out_0_mcmc") + ": No such file or directory");
+    d.output_prefix = s.file(std::string(300, 'x'));
+    EXPECT_EQ(check_error(), "output file name too long: " + d.output_prefix + "_0_mcmc");
+    d.output_prefix = out;
+
+    // Writing fails: the file is named, the earlier one kept, no temporary left.
+    with_file_size_limit(50, [&] { EXPECT_EQ(output_error(d), out + "_0_mcmc: cannot write: File too large"); });
+    fs::create_directory(out + "_information");
+    EXPECT_EQ(output_error(d).rfind(out + "_information: cannot rename " + out + "_information.partial into place", 0), 0u);
+    fs::remove(out + "_information");
+    d.write_vcf = true;
+    fs::create_directory(out + ".vcf.gz");
+    EXPECT_EQ(output_error(d).rfind(out + ".vcf.gz: cannot rename", 0), 0u);
+    fs::remove(out + ".vcf.gz");
+    fs::create_directory(out + ".vcf.gz.partial");
+    EXPECT_EQ(output_error(d), out + ".vcf.gz: cannot create " + out + ".vcf.gz.partial: Is a directory");
+    fs::remove(out + ".vcf.gz.partial");
+    // htslib 1.16 does not free a compressed stream whose last flush fails; the run ends right
+    // after such an error, so only this test would see the leak.
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_disable();
+#endif
+    data big;   // twenty cohorts of 50: every other file small, the VCF holds all 1000 individuals
+    make_run(big, s.file("big"), std::vector<int>(20, 50), 20);
+    big.write_vcf = true, big.sampling_final_phase = false;
+    unsigned state = 12345;
+    for (auto& snp_calls : big.stored_calls)
+        for (auto& cohort : snp_calls)
+            for (auto& v : cohort) {
+                state = state * 1103515245u + 12345u;
+                v = {(state >> 8) % 10000 / 10000.0, 0, 0, 0};
+                v[1] = 1 - v[0];
+            }
+    with_file_size_limit(60000, [&] { EXPECT_EQ(output_error(big).rfind(s.file("big") + ".vcf.gz: cannot write", 0), 0u); });
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_enable();
+#endif
+    for (const std::string& f : support::listing(s.work())) EXPECT_EQ(f.find(".partial"), std::string::npos) << f;
+    // Positions that fall are refused before the file is made.
+    d.snps[1].position = "999";
+    EXPECT_EQ(output_error(d), out + ".vcf.gz: SNP SNP_A-101 at position 999 follows position 1000; positions must ascend");
+}
