@@ -1,5 +1,5 @@
 // Fuzzes the command line: the input is split at newlines into arguments (at most 64, after
-// the program name), then both option passes, the settings check and the seed choice run as
+// the program name), then the option reading, the settings check and the seed choice run as
 // in the program.
 #include <sstream>
 #include <vector>
@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         data d;
         const double seed = choose_seed(argc, argv.data());
         if (!(seed >= 0 && seed <= 1)) std::abort();
-        parse_input_options(d, argc, argv.data());
-        parse_model_options(d, argc, argv.data());
+        parse_command_line(d, argc, argv.data());
         check_settings(d);
     });
     return 0;

@@ -37,10 +37,9 @@ int run(int argc, char** argv)
     MT generator(choose_seed(argc, argv));
     Random::Set(generator);
 
-    parse_input_options(d, argc, argv);
-    // No model option affects the reading, so both passes are taken before it: a meaningless
-    // setting or an unwritable output prefix then stops the run before any input is read.
-    parse_model_options(d, argc, argv);
+    // Every option is taken before the input is read: a meaningless setting or an unwritable
+    // output prefix then stops the run before any input is read.
+    parse_command_line(d, argc, argv);
     check_settings(d);
     check_output_files(d);
 

@@ -1,21 +1,63 @@
 #include "driver/options.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "input/number_parse.hpp"
+#include "model/hierarchy.hpp"
+#include "numeric/format.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
 namespace {
 
-// Values that follow an option; `values` points at the first of them.
-using setter = void (*)(data&, char** values, int count);
+[[noreturn]] void usage_error(const std::string& what)
+{
+    throw run_error("usage: " + what + " (tarvix++ -h lists the options)", 2);
+}
+
+// The values that follow one option on the command line, read strictly: a number must be the
+// whole argument and fit its type, so that "-n 1e3" or "-n 20x" is refused rather than read as
+// 1 or 20.
+class option_values {
+public:
+    option_values(const char* option, char** values, int count) : option_(option), v_(values), count_(count) {}
+    int count() const { return count_; }
+    std::string text(int i) const { return v_[i]; }
+    std::vector<std::string> list() const { return {v_, v_ + count_}; }
+    int integer(int i) const
+    {
+        int value = 0;
+        if (!input::parse_int(v_[i], value)) refuse(i, "an integer");
+        return value;
+    }
+    double real(int i) const
+    {
+        double value = 0;
+        if (!input::parse_finite(v_[i], value)) refuse(i, "a finite number");
+        return value;
+    }
+    prior_pair pair() const { return {real(0), real(1)}; }
+
+private:
+    [[noreturn]] void refuse(int i, const char* kind) const
+    {
+        usage_error(std::string("option ") + option_ + " needs " + kind + ", got \"" + v_[i] + "\"");
+    }
+    const char* option_;
+    char** v_;
+    int count_;
+};
+
+using setter = void (*)(data&, const option_values&);
 
 struct option_spec {
     const char* name;
@@ -23,11 +65,6 @@ struct option_spec {
     setter set;
     const char* help;    // values and default, for the usage text
 };
-
-int to_int(const char* s) { return static_cast<int>(std::strtol(s, nullptr, 10)); }
-double to_real(const char* s) { return std::strtod(s, nullptr); }
-prior_pair to_pair(char** v) { return {to_real(v[0]), to_real(v[1])}; }
-std::vector<std::string> to_list(char** v, int count) { return {v, v + count}; }
 
 // A contig name that VCF allows (4.3): letters, digits and !#$%&+./:;?@^_|~- ; after the first
 // character also * and =. Anything else is refused by readers or breaks region queries.
@@ -45,85 +82,76 @@ bool is_vcf_contig_name(const std::string& name)
 }
 
 const option_spec input_options[] = {
-    {"-nrs", 0, [](data&, char**, int) {}, "fixed seed 0.12345 for a reproducible run (default: seed from the clock)"},
-    {"-seed", 1, [](data&, char**, int) {}, "X  seed, a real strictly between 0 and 1, for a reproducible run (the last of -seed and -nrs wins)"},
-    {"-f", 1, [](data& d, char** v, int) { d.snp_info_file = v[0]; }, "FILE  SNP information file with prior allele frequencies (default: none)"},
-    {"-single", 1, [](data& d, char** v, int) { d.single = to_int(v[0]); }, "N  pool all cohorts for the random starts; 1 splits them again for the final phase (default 0)"},
-    {"-gz", 0, [](data& d, char**, int) { d.gz = true; }, "intensity files are gzip-compressed"},
-    {"-bz2", 0, [](data& d, char**, int) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
-    {"-snps", 2, [](data& d, char** v, int) { d.first_snp = to_int(v[0]); d.last_snp = to_int(v[1]); }, "A B  1-based range of SNPs to analyse (default: all)"},
-    {"-i", -1, [](data& d, char** v, int n) { d.input_files = to_list(v, n); }, "FILE...  one intensity file per cohort"},
-    {"-chrX", -1, [](data& d, char** v, int n) { d.sex_files = to_list(v, n); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female)"},
+    {"-nrs", 0, [](data&, const option_values&) {}, "fixed seed 0.12345 for a reproducible run (default: seed from the clock)"},
+    {"-seed", 1, [](data&, const option_values&) {}, "X  seed, a real strictly between 0 and 1, for a reproducible run (the last of -seed and -nrs wins)"},
+    {"-f", 1, [](data& d, const option_values& v) { d.snp_info_file = v.text(0); }, "FILE  SNP information file with prior allele frequencies (default: none)"},
+    {"-single", 1, [](data& d, const option_values& v) { d.single = v.integer(0); }, "N  pool all cohorts for the random starts; 1 splits them again for the final phase (default 0)"},
+    {"-gz", 0, [](data& d, const option_values&) { d.gz = true; }, "intensity files are gzip-compressed"},
+    {"-bz2", 0, [](data& d, const option_values&) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
+    {"-snps", 2, [](data& d, const option_values& v) { d.first_snp = v.integer(0); d.last_snp = v.integer(1); }, "A B  1-based range of SNPs to analyse (default: all)"},
+    {"-i", -1, [](data& d, const option_values& v) { d.input_files = v.list(); }, "FILE...  one intensity file per cohort"},
+    {"-chrX", -1, [](data& d, const option_values& v) { d.sex_files = v.list(); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female)"},
 };
 
 const option_spec model_options[] = {
-    {"-test", 1, [](data& d, char** v, int) { d.model_test = to_int(v[0]); }, "N  nonzero writes the tests file (default 0)"},
-    {"-o", 1, [](data& d, char** v, int) { d.output_prefix = v[0]; }, "PREFIX  prefix of the output files (default out)"},
-    {"-approx", 2, [](data& d, char** v, int) { d.approx_mode = to_int(v[0]); d.approx_grid = to_int(v[1]); }, "M G  clump points on a G x G grid; M = 1 declumps before the final phase, other nonzero M after it (default 0 0)"},
-    {"-allow_male_hets", 0, [](data& d, char**, int) { d.allow_male_hets = true; }, "in X mode, males may be called heterozygous"},
-    {"-pr", 0, [](data& d, char**, int) { d.print_proposals = true; }, "print proposal diagnostics"},
-    {"-names", 0, [](data& d, char**, int) { d.print_names = true; }, "print the name of every update as it runs"},
-    {"-print_params", 0, [](data& d, char**, int) { d.print_params = true; }, "write the log-posterior terms of every sampled final-phase iteration to the file params"},
-    {"-watch_counts", 0, [](data& d, char**, int) { d.watch_counts = true; }, "print genotype counts every sampled final-phase iteration"},
-    {"-max1", 0, [](data& d, char**, int) { d.sampling_start_phase = false; }, "random starts maximise instead of sampling"},
-    {"-max2", 0, [](data& d, char**, int) { d.sampling_final_phase = false; }, "final phase maximises; calls are posterior probabilities"},
-    {"-nmax", 1, [](data& d, char** v, int) { d.n_max = to_int(v[0]); }, "N  iterations per random start (default 40)"},
-    {"-n", 1, [](data& d, char** v, int) { d.n_iter = to_int(v[0]); }, "N  final-phase iterations after burn-in (default 1000)"},
-    {"-b", 1, [](data& d, char** v, int) { d.burn_in = to_int(v[0]); }, "N  final-phase burn-in iterations (default 200)"},
-    {"-ns", 1, [](data& d, char** v, int) { d.n_starts = to_int(v[0]); }, "N  random starts per stage (default 4)"},
-    {"-fancy", 1, [](data& d, char** v, int) { d.fancy = to_int(v[0]); }, "N  period of the per-cohort global proposals (default 10)"},
-    {"-paf", 1, [](data& d, char** v, int) { d.paf = to_real(v[0]); d.paf_set = true; }, "P  prior allele frequency for every SNP (default: from -f)"},
-    {"-c_alpha_prior", 1, [](data& d, char** v, int) { d.c_alpha_prior = to_real(v[0]); }, "V  spread of the reference frequency around the mean (default 0.01)"},
-    {"-c_alpha_cohorts", 1, [](data& d, char** v, int) { d.c_alpha_cohorts = to_real(v[0]); }, "V  spread of the cohort allele frequencies (default 0.005)"},
-    {"-alpha_star_prior", 2, [](data& d, char** v, int) { d.alpha_star_prior = to_pair(v); }, "A B  Beta prior of the mean allele frequency (default 1 1)"},
-    {"-pgd", 1, [](data& d, char** v, int) { d.pgd = to_real(v[0]); }, "C  concentration of the genotype-proportion prior (default 10)"},
-    {"-nonull", 0, [](data& d, char**, int) { d.nonull = true; }, "no null class"},
-    {"-eta_mean_prior", 2, [](data& d, char** v, int) { d.eta_mean_prior = to_pair(v); }, "A B  (default 3 100)"},
-    {"-eta_var_prior", 2, [](data& d, char** v, int) { d.eta_var_prior = to_pair(v); }, "A B  (default 5 100)"},
-    {"-length_mean_prior", 2, [](data& d, char** v, int) { d.length_mean_prior = to_pair(v); }, "SHAPE RATE  (default 20 20)"},
-    {"-length_var_prior", 2, [](data& d, char** v, int) { d.length_var_prior = to_pair(v); }, "SHAPE RATE  (default 1 100)"},
-    {"-gradient_mean_prior", 2, [](data& d, char** v, int) { d.gradient_mean_prior = to_pair(v); }, "SHAPE RATE  (default 10 10)"},
-    {"-gradient_var_prior", 2, [](data& d, char** v, int) { d.gradient_var_prior = to_pair(v); }, "SHAPE RATE  (default 1 100)"},
-    {"-fraction_mean_prior", 2, [](data& d, char** v, int) { d.fraction_mean_prior = to_pair(v); }, "A B  (default 30 30)"},
-    {"-fraction_var_prior", 2, [](data& d, char** v, int) { d.fraction_var_prior = to_pair(v); }, "A B  (default 1 100)"},
-    {"-departure_mean_prior", 2, [](data& d, char** v, int) { d.departure_mean_prior = to_pair(v); }, "A B  (default 2 8)"},
-    {"-departure_var_prior", 2, [](data& d, char** v, int) { d.departure_var_prior = to_pair(v); }, "A B  (default 1 100)"},
-    {"-center_var_prior_mean", 2, [](data& d, char** v, int) { d.center_var_prior_mean = to_real(v[0]); d.center_var_prior_df = to_int(v[1]); }, "S2 DF  scale and integer degrees of freedom of the centre variance prior (default 0.0001 100)"},
-    {"-sigma_mean_prior", 2, [](data& d, char** v, int) { d.sigma_mean_prior = to_pair(v); }, "SHAPE RATE  (default 1 4)"},
-    {"-sigma_var_prior", 2, [](data& d, char** v, int) { d.sigma_var_prior = to_pair(v); }, "SHAPE RATE  (default 1 100)"},
-    {"-varfrac_mean_prior", 2, [](data& d, char** v, int) { d.varfrac_mean_prior = to_pair(v); }, "A B  (default 2.5 7.5)"},
-    {"-varfrac_var_prior", 2, [](data& d, char** v, int) { d.varfrac_var_prior = to_pair(v); }, "A B  (default 1 100)"},
-    {"-r_mean_prior", 1, [](data& d, char** v, int) { const double x = to_real(v[0]); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
-    {"-r_var_prior", 1, [](data& d, char** v, int) { const double x = to_real(v[0]); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
-    {"-vcf", 0, [](data& d, char**, int) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
-    {"-chr", 1, [](data& d, char** v, int) { d.chromosome = v[0]; }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
-    {"-vcf_threshold", 1, [](data& d, char** v, int) { d.vcf_threshold = to_real(v[0]); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
-    {"-pk", 2, [](data& d, char** v, int) { d.proposal_k = to_real(v[0]); d.alpha_proposal_k = to_real(v[1]); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
+    {"-test", 1, [](data& d, const option_values& v) { d.model_test = v.integer(0); }, "N  nonzero writes the tests file (default 0)"},
+    {"-o", 1, [](data& d, const option_values& v) { d.output_prefix = v.text(0); }, "PREFIX  prefix of the output files (default out)"},
+    {"-approx", 2, [](data& d, const option_values& v) { d.approx_mode = v.integer(0); d.approx_grid = v.integer(1); }, "M G  clump points on a G x G grid; M = 1 declumps before the final phase, other nonzero M after it (default 0 0)"},
+    {"-allow_male_hets", 0, [](data& d, const option_values&) { d.allow_male_hets = true; }, "in X mode, males may be called heterozygous"},
+    {"-pr", 0, [](data& d, const option_values&) { d.print_proposals = true; }, "print proposal diagnostics"},
+    {"-names", 0, [](data& d, const option_values&) { d.print_names = true; }, "print the name of every update as it runs"},
+    {"-print_params", 0, [](data& d, const option_values&) { d.print_params = true; }, "write the log-posterior terms of every sampled final-phase iteration to the file params"},
+    {"-watch_counts", 0, [](data& d, const option_values&) { d.watch_counts = true; }, "print genotype counts every sampled final-phase iteration"},
+    {"-max1", 0, [](data& d, const option_values&) { d.sampling_start_phase = false; }, "random starts maximise instead of sampling"},
+    {"-max2", 0, [](data& d, const option_values&) { d.sampling_final_phase = false; }, "final phase maximises; calls are posterior probabilities"},
+    {"-nmax", 1, [](data& d, const option_values& v) { d.n_max = v.integer(0); }, "N  iterations per random start (default 40)"},
+    {"-n", 1, [](data& d, const option_values& v) { d.n_iter = v.integer(0); }, "N  final-phase iterations after burn-in (default 1000)"},
+    {"-b", 1, [](data& d, const option_values& v) { d.burn_in = v.integer(0); }, "N  final-phase burn-in iterations (default 200)"},
+    {"-ns", 1, [](data& d, const option_values& v) { d.n_starts = v.integer(0); }, "N  random starts per stage (default 4)"},
+    {"-fancy", 1, [](data& d, const option_values& v) { d.fancy = v.integer(0); }, "N  period of the per-cohort global proposals (default 10)"},
+    {"-paf", 1, [](data& d, const option_values& v) { d.paf = v.real(0); d.paf_set = true; }, "P  prior allele frequency for every SNP (default: from -f)"},
+    {"-c_alpha_prior", 1, [](data& d, const option_values& v) { d.c_alpha_prior = v.real(0); }, "V  spread of the reference frequency around the mean (default 0.01)"},
+    {"-c_alpha_cohorts", 1, [](data& d, const option_values& v) { d.c_alpha_cohorts = v.real(0); }, "V  spread of the cohort allele frequencies (default 0.005)"},
+    {"-alpha_star_prior", 2, [](data& d, const option_values& v) { d.alpha_star_prior = v.pair(); }, "A B  Beta prior of the mean allele frequency (default 1 1)"},
+    {"-pgd", 1, [](data& d, const option_values& v) { d.pgd = v.real(0); }, "C  concentration of the genotype-proportion prior (default 10)"},
+    {"-nonull", 0, [](data& d, const option_values&) { d.nonull = true; }, "no null class"},
+    {"-eta_mean_prior", 2, [](data& d, const option_values& v) { d.eta_mean_prior = v.pair(); }, "A B  (default 3 100)"},
+    {"-eta_var_prior", 2, [](data& d, const option_values& v) { d.eta_var_prior = v.pair(); }, "A B  (default 5 100)"},
+    {"-length_mean_prior", 2, [](data& d, const option_values& v) { d.length_mean_prior = v.pair(); }, "SHAPE RATE  (default 20 20)"},
+    {"-length_var_prior", 2, [](data& d, const option_values& v) { d.length_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
+    {"-gradient_mean_prior", 2, [](data& d, const option_values& v) { d.gradient_mean_prior = v.pair(); }, "SHAPE RATE  (default 10 10)"},
+    {"-gradient_var_prior", 2, [](data& d, const option_values& v) { d.gradient_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
+    {"-fraction_mean_prior", 2, [](data& d, const option_values& v) { d.fraction_mean_prior = v.pair(); }, "A B  (default 30 30)"},
+    {"-fraction_var_prior", 2, [](data& d, const option_values& v) { d.fraction_var_prior = v.pair(); }, "A B  (default 1 100)"},
+    {"-departure_mean_prior", 2, [](data& d, const option_values& v) { d.departure_mean_prior = v.pair(); }, "A B  (default 2 8)"},
+    {"-departure_var_prior", 2, [](data& d, const option_values& v) { d.departure_var_prior = v.pair(); }, "A B  (default 1 100)"},
+    {"-center_var_prior_mean", 2, [](data& d, const option_values& v) { d.center_var_prior_mean = v.real(0); d.center_var_prior_df = v.integer(1); }, "S2 DF  scale and integer degrees of freedom of the centre variance prior (default 0.0001 100)"},
+    {"-sigma_mean_prior", 2, [](data& d, const option_values& v) { d.sigma_mean_prior = v.pair(); }, "SHAPE RATE  (default 1 4)"},
+    {"-sigma_var_prior", 2, [](data& d, const option_values& v) { d.sigma_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
+    {"-varfrac_mean_prior", 2, [](data& d, const option_values& v) { d.varfrac_mean_prior = v.pair(); }, "A B  (default 2.5 7.5)"},
+    {"-varfrac_var_prior", 2, [](data& d, const option_values& v) { d.varfrac_var_prior = v.pair(); }, "A B  (default 1 100)"},
+    {"-r_mean_prior", 1, [](data& d, const option_values& v) { const double x = v.real(0); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
+    {"-r_var_prior", 1, [](data& d, const option_values& v) { const double x = v.real(0); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
+    {"-vcf", 0, [](data& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
+    {"-chr", 1, [](data& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
+    {"-vcf_threshold", 1, [](data& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
+    {"-pk", 2, [](data& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
 };
 
-template <std::size_t n>
-void parse_pass(data& d, int argc, char** argv, const option_spec (&table)[n])
+const option_spec* find_option(std::string_view name)
 {
-    // Every argument is examined, the program name and option values included: a value that
-    // begins with '-' is also looked up as a name, and matches nothing unless it is one.
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        for (const option_spec& o : table) {
-            if (arg != o.name) continue;
-            int count = o.values;
-            if (count < 0) {
-                count = 0;
-                while (i + 1 + count < argc && argv[i + 1 + count][0] != '-') ++count;
-            } else if (i + count >= argc) {
-                throw run_error("usage: option " + arg + " takes " + std::to_string(count) +
-                                    (count == 1 ? " value" : " values") + ", found " +
-                                    std::to_string(argc - 1 - i) + " (tarvix++ -h lists the options)",
-                                2);
-            }
-            o.set(d, argv + i + 1, count);
-            break;
-        }
-    }
+    for (const option_spec& o : input_options)
+        if (name == o.name) return &o;
+    for (const option_spec& o : model_options)
+        if (name == o.name) return &o;
+    return nullptr;
+}
+
+// A dash and a letter ("-o", "-burnin") or a second dash: an option name, never a value, while
+// "-1" or "-0.5" is a negative number.
+bool looks_like_option(const char* arg)
+{
+    return arg[0] == '-' && (std::isalpha(static_cast<unsigned char>(arg[1])) || arg[1] == '-');
 }
 
 template <std::size_t n>
@@ -174,9 +202,86 @@ double choose_seed(int argc, char** argv)
     return seed;
 }
 
-void parse_input_options(data& d, int argc, char** argv) { parse_pass(d, argc, argv, input_options); }
+void parse_command_line(data& d, int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const option_spec* o = find_option(arg);
+        if (!o) {
+            if (looks_like_option(argv[i])) usage_error("unknown option " + arg);
+            usage_error("\"" + arg + "\" is neither an option nor the value of one");
+        }
+        int count = 0;
+        if (o->values < 0) {
+            while (i + 1 + count < argc && argv[i + 1 + count][0] != '-') ++count;
+        } else {
+            for (; count < o->values; ++count) {
+                if (i + 1 + count < argc && !looks_like_option(argv[i + 1 + count])) continue;
+                usage_error("option " + arg + " takes " + std::to_string(o->values) +
+                            (o->values == 1 ? " value" : " values") + ", found " + std::to_string(count) +
+                            (i + 1 + count < argc ? std::string(" before ") + argv[i + 1 + count] : std::string()));
+            }
+        }
+        o->set(d, option_values(o->name, argv + i + 1, count));
+        i += count;
+    }
+}
 
-void parse_model_options(data& d, int argc, char** argv) { parse_pass(d, argc, argv, model_options); }
+namespace {
+
+// The largest gamma or beta shape the variate tables serve; proposals scale shapes by -pk.
+constexpr double largest_shape = 1e12;
+
+bool usable_shape(double x)
+{
+    const float single = static_cast<float>(x);   // Beta draws take their shapes in single precision
+    return x > 0 && x <= largest_shape && single > 0;
+}
+
+// The priors that start every chain: each family's starting mean and spread must give its
+// per-cohort draws, and the proposals of the Gamma families' hyperparameters, shapes the
+// sampler can draw from, so that priors such as 1e-300 or 1e300 stop the run here rather than
+// in the middle of the analysis.
+void check_starting_priors(const data& d)
+{
+    struct prior_options {
+        family f;
+        const char* mean_option;
+        const char* var_option;
+    };
+    const prior_options families[] = {
+        {family::length, "-length_mean_prior", "-length_var_prior"},
+        {family::gradient, "-gradient_mean_prior", "-gradient_var_prior"},
+        {family::fraction, "-fraction_mean_prior", "-fraction_var_prior"},
+        {family::departure, "-departure_mean_prior", "-departure_var_prior"},
+        {family::sigma, "-sigma_mean_prior", "-sigma_var_prior"},
+        {family::varfrac, "-varfrac_mean_prior", "-varfrac_var_prior"},
+        {family::eta, "-eta_mean_prior", "-eta_var_prior"},
+        {family::r, "-r_mean_prior", "-r_var_prior"},
+    };
+    for (const prior_options& p : families)
+        for (int k = 0; k < (p.f == family::r ? 3 : 1); ++k) {
+            const auto [m, v] = starting_hyperparameters(d, p.f, k);
+            const bool gamma = p.f == family::length || p.f == family::gradient || p.f == family::sigma;
+            std::vector<double> shapes = {gamma ? m * m / v : beta_a(m, v), gamma ? m / v : beta_b(m, v)};
+            if (gamma) shapes.insert(shapes.end(), {d.proposal_k * m, d.proposal_k * v});
+            const bool in_unit = gamma || (m > 0 && m < 1 && v > 0 && v < 1);
+            for (double shape : shapes) {
+                if (in_unit && usable_shape(shape)) continue;
+                throw run_error(std::string("invalid setting: ") + p.mean_option + " and " + p.var_option +
+                                    " give a starting mean of " + format_number(m) + " and spread of " +
+                                    format_number(v) + ", which need a " + (gamma ? "Gamma" : "Beta") +
+                                    " shape of " + format_number(shape) +
+                                    " to draw from; choose hyperpriors that keep the shapes in (0, 1e12]",
+                                2);
+            }
+        }
+    for (int k = 0; k < 3; ++k)
+        if (!usable_shape(d.r_mean_prior.a[k]) || !usable_shape(d.r_mean_prior.b[k]))
+            throw run_error("invalid setting: -r_mean_prior must lie in (0, 1e12]", 2);
+}
+
+}  // namespace
 
 void check_settings(const data& d)
 {
@@ -194,6 +299,9 @@ void check_settings(const data& d)
     if (d.n_iter < 0) reject("-n must not be negative, got " + std::to_string(d.n_iter));
     if (d.sampling_final_phase && d.n_iter < 1)
         reject("-n must be at least 1 when the final phase samples, got " + std::to_string(d.n_iter));
+    if (static_cast<long long>(d.burn_in) + std::max(d.n_iter, 10) > std::numeric_limits<int>::max())
+        reject("-b " + std::to_string(d.burn_in) + " and -n " + std::to_string(d.n_iter) +
+               " give more final-phase iterations than can be counted");
 
     const auto positive = [&](const char* name, double v) {
         if (!(v > 0) || !std::isfinite(v)) reject(std::string(name) + " must be positive and finite");
@@ -201,11 +309,16 @@ void check_settings(const data& d)
     const auto open_unit = [&](const char* name, double v) {
         if (!(v > 0 && v < 1)) reject(std::string(name) + " must lie strictly between 0 and 1");
     };
-    positive("-pk (first value)", d.proposal_k);
-    positive("-pk (second value)", d.alpha_proposal_k);
-    positive("-pgd", d.pgd);
-    open_unit("-c_alpha_prior", d.c_alpha_prior);
-    open_unit("-c_alpha_cohorts", d.c_alpha_cohorts);
+    // Proposal concentrations below 1 propose mostly at the edges of the support; above 1e9
+    // they make shapes the variate tables cannot serve. Spreads below 1e-9 do the same.
+    const auto within = [&](const char* name, double v, double lo, double hi) {
+        if (!(v >= lo && v <= hi)) reject(std::string(name) + " must lie in [" + format_number(lo) + ", " + format_number(hi) + "], got " + format_number(v));
+    };
+    within("-pk (first value)", d.proposal_k, 1, 1e9);
+    within("-pk (second value)", d.alpha_proposal_k, 1, 1e9);
+    within("-pgd", d.pgd, 1e-9, 1e9);
+    within("-c_alpha_prior", d.c_alpha_prior, 1e-9, 0.999999999);
+    within("-c_alpha_cohorts", d.c_alpha_cohorts, 1e-9, 0.999999999);
     if (d.paf_set) open_unit("-paf", d.paf);
     const std::pair<const char*, const prior_pair*> pairs[] = {
         {"-alpha_star_prior", &d.alpha_star_prior},   {"-eta_mean_prior", &d.eta_mean_prior},
@@ -234,4 +347,5 @@ void check_settings(const data& d)
                "also * and = after the first character)");
     positive("-center_var_prior_mean (scale)", d.center_var_prior_mean);
     positive("-center_var_prior_mean (degrees of freedom)", d.center_var_prior_df);
+    check_starting_priors(d);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cmath>
+#include <utility>
 
 #include "state/data.hpp"
 
@@ -39,6 +40,10 @@ double family_log_prior(family f, double x, double mean, double var);
 double& family_value(data& d, family f, int j, int k);
 // The mean or spread hyperparameter of `f` (class k for r).
 double& family_hyper(data& d, family f, hyper_role role, int k);
+
+// The mean and spread hyperparameters of family `f` (class k for r) at the start of a chain: the
+// means of their hyperpriors, the spread of the cluster-shape families twice that.
+std::pair<double, double> starting_hyperparameters(const data& d, family f, int k);
 
 // One Metropolis–Hastings step (or, when maximising, one improvement step) of the mean or
 // spread hyperparameter of `f`, class k for r. Draws one proposal and, when sampling, one uniform.

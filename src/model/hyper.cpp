@@ -62,6 +62,22 @@ double hyperprior_log_density(const data& d, family f, hyper_role role, int k, d
 
 }  // namespace
 
+std::pair<double, double> starting_hyperparameters(const data& d, family f, int k)
+{
+    const bool shape = f == family::fraction || f == family::departure || f == family::length || f == family::gradient;
+    const auto start = [&](hyper_role role, double scale) {
+        prior_pair p;
+        if (f == family::r) {
+            const class_prior& cp = role == hyper_role::mean ? d.r_mean_prior : d.r_var_prior;
+            p = {cp.a[k], cp.b[k]};
+        } else {
+            p = hyperprior(d, f, role);
+        }
+        return traits(f).gamma ? scale * p[0] / p[1] : scale * p[0] / (p[0] + p[1]);
+    };
+    return {start(hyper_role::mean, 1), start(hyper_role::var, shape ? 2 : 1)};
+}
+
 double beta_prior_draw(double m, double v)
 {
     return genbet(static_cast<float>(beta_a(m, v)), static_cast<float>(beta_b(m, v)));

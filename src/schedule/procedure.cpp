@@ -1,6 +1,7 @@
 // The analysis of one SNP: pooling, random starts in three stages, the final phase, results.
 #include <fstream>
 #include <iostream>
+#include <tuple>
 
 #include "input/grid.hpp"
 #include "model/hierarchy.hpp"
@@ -184,8 +185,7 @@ void data::initialize(int stage, int start)
     alpha_star = a / (a + b);
     for (int j = 0; j < n_cohorts; ++j) alpha[j] = a / (a + b);
 
-    eta_mean = eta_mean_prior[0] / (eta_mean_prior[0] + eta_mean_prior[1]);
-    eta_var = eta_var_prior[0] / (eta_var_prior[0] + eta_var_prior[1]);
+    std::tie(eta_mean, eta_var) = starting_hyperparameters(*this, family::eta, 0);
     for (int j = 0; j < n_cohorts; ++j)
         eta[j] = beta_prior_draw(eta_mean, eta_var);
     for (int j = 0; j < n_cohorts; ++j) {
@@ -214,28 +214,18 @@ void data::initialize(int stage, int start)
         set_params_from_mu(j);
     }
 
-    length_mean = length_mean_prior[0] / length_mean_prior[1];
-    length_var = 2 * length_var_prior[0] / length_var_prior[1];
-    gradient_mean = gradient_mean_prior[0] / gradient_mean_prior[1];
-    gradient_var = 2 * gradient_var_prior[0] / gradient_var_prior[1];
-    fraction_mean = fraction_mean_prior[0] / (fraction_mean_prior[0] + fraction_mean_prior[1]);
-    fraction_var = 2 * fraction_var_prior[0] / (fraction_var_prior[0] + fraction_var_prior[1]);
-    departure_mean = departure_mean_prior[0] / (departure_mean_prior[0] + departure_mean_prior[1]);
-    departure_var = 2 * departure_var_prior[0] / (departure_var_prior[0] + departure_var_prior[1]);
+    for (family f : {family::length, family::gradient, family::fraction, family::departure, family::sigma, family::varfrac})
+        std::tie(family_hyper(*this, f, hyper_role::mean, 0), family_hyper(*this, f, hyper_role::var, 0)) =
+            starting_hyperparameters(*this, f, 0);
     center_mean = {0.7, 0.7};
     center_var = 3 * center_var_prior_mean;
-    sigma_mean = sigma_mean_prior[0] / sigma_mean_prior[1];
     for (int j = 0; j < n_cohorts; ++j) sigma[j] = sigma_mean;
-    sigma_var = sigma_var_prior[0] / sigma_var_prior[1];
-    varfrac_mean = varfrac_mean_prior[0] / (varfrac_mean_prior[0] + varfrac_mean_prior[1]);
     for (int j = 0; j < n_cohorts; ++j) varfrac[j] = varfrac_mean;
-    varfrac_var = varfrac_var_prior[0] / (varfrac_var_prior[0] + varfrac_var_prior[1]);
 
     for (int k = 0; k < 3; ++k) {
         for (int j = 0; j < n_cohorts; ++j)
             r[j][k] = genbet(static_cast<float>(r_mean_prior.a[k]), static_cast<float>(r_mean_prior.b[k]));
-        r_mean[k] = r_mean_prior.a[k] / (r_mean_prior.a[k] + r_mean_prior.b[k]);
-        r_var[k] = r_var_prior.a[k] / (r_var_prior.a[k] + r_var_prior.b[k]);
+        std::tie(r_mean[k], r_var[k]) = starting_hyperparameters(*this, family::r, k);
     }
 
     update_calls();
