@@ -1,5 +1,7 @@
 #include "input/intensity_file.hpp"
 
+#include <sys/stat.h>
+
 #include <boost/iostreams/device/file.hpp>
 #include <boost/iostreams/filter/bzip2.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
@@ -41,6 +43,11 @@ const char* name_of(layer l)
 
 void check_compression(const std::string& name, bool gz, bool bz2)
 {
+    // A pipe or device would yield its bytes to the first of the several readings only.
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        throw run_error(name + ": not a regular file (a pipe or a device); intensity files are read more than "
+                               "once, so name the file itself");
     std::ifstream file = open_input(name, "intensity file");
     unsigned char magic[4] = {0, 0, 0, 0};
     file.read(reinterpret_cast<char*>(magic), sizeof magic);

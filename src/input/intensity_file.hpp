@@ -11,10 +11,10 @@ namespace input {
 // to 32 characters, ten times the largest cohorts exported in practice.
 constexpr std::size_t header_line_limit = std::size_t{64} << 20;
 
-// Throws run_error when the file cannot be opened or when its first bytes disagree with the
-// compression flags (gzip: 1f 8b; bzip2: "BZh" and a digit), naming the flag that is missing
-// or wrong. With both flags only the outer (bzip2) layer is checked here; a bad inner gzip
-// layer is reported as corrupt data when it is read.
+// Throws run_error when the file is not a regular file, cannot be opened, or when its first
+// bytes disagree with the compression flags (gzip: 1f 8b; bzip2: "BZh" and a digit), naming
+// the flag that is missing or wrong. With both flags only the outer (bzip2) layer is checked
+// here; a bad inner gzip layer is reported as corrupt data when it is read.
 void check_compression(const std::string& name, bool gz, bool bz2);
 
 // Opens the file through a Boost.Iostreams filtering stream: a gzip decompressor (15-bit

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
@@ -19,6 +20,8 @@
 namespace {
 
 constexpr int text_fields = 5;   // SNP_ID, rs, position, allele1, allele2
+// The model squares intensities; beyond this their squares overflow.
+constexpr double largest_intensity = 1e154;
 
 // From the header on, a line longer than real data of the announced number of individuals can
 // need is refused before more of it is held: 64 KiB for the text fields and 64 bytes for each
@@ -34,11 +37,9 @@ void limit_snp_lines(input::intensity_file& file, int n)
 
 // Reads the header line and returns the number of individuals it announces: the tokens after
 // the first five, halved and rounded down. The header must end in a newline and hold at least
-// five tokens. From then on SNP lines are limited to what that many individuals need. When
-// `ids` is given it receives one identifier per individual, from its pair of column labels.
-int read_header(input::intensity_file& file, std::vector<std::string>* ids = nullptr)
+// five tokens. From then on SNP lines are limited to what that many individuals need.
+int read_header(input::intensity_file& file, std::string_view& line)
 {
-    std::string_view line;
     if (!file.next_line(line))
         file.fail_at(1, "the file is empty: a header line is needed");
     if (!file.terminated())
@@ -49,40 +50,57 @@ int read_header(input::intensity_file& file, std::vector<std::string>* ids = nul
                   std::to_string(text_fields) + " are needed");
     const int n = (tokens - text_fields) / 2;
     limit_snp_lines(file, n);
-    if (ids != nullptr) {
-        input::token_cursor cursor(line);
-        std::string_view first, second;
-        for (int f = 0; f < text_fields; ++f)
-            cursor.next(first);
-        ids->clear();
-        ids->reserve(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) {
-            cursor.next(first);
-            cursor.next(second);
-            ids->push_back(input::sample_id_of(first, second));
-        }
-    }
     return n;
-}
-
-// Number of SNP lines of an intensity file: the lines after the header, a last line without a
-// final newline included, trailing lines that hold only whitespace excluded.
-int count_snp_lines(const std::string& name, bool gz, bool bz2)
-{
-    input::intensity_file file(name, gz, bz2);
-    read_header(file);
-    long last_data_line = 1;
-    std::string_view line;
-    while (file.next_line(line))
-        if (!input::is_blank(line))
-            last_data_line = file.line_number();
-    return static_cast<int>(last_data_line - 1);
 }
 
 std::string intensity_count_message(int expected, int found)
 {
     return "expected " + std::to_string(expected) + " intensities, found " + std::to_string(found);
 }
+
+// What the first reading of a cohort's intensity file finds: the individuals its header
+// announces, their identifiers, and its number of SNP lines (a last line without a final newline
+// included, trailing lines holding only whitespace excluded).
+struct cohort_scan {
+    int individuals = 0;
+    std::vector<std::string> ids;
+    int snp_lines = 0;
+};
+
+// The identifiers are made only once the first SNP line has as many intensities as the header
+// announces, so that a small file whose header claims millions of individuals costs little.
+cohort_scan scan_cohort(const std::string& name, bool gz, bool bz2)
+{
+    input::intensity_file file(name, gz, bz2);
+    std::string_view line;
+    cohort_scan c;
+    c.individuals = read_header(file, line);
+    const std::string header(line);
+    long last_data_line = 1;
+    while (file.next_line(line)) {
+        if (input::is_blank(line))
+            continue;
+        if (last_data_line == 1) {
+            const int found = input::token_cursor(line).count_rest() - text_fields;
+            if (found != 2 * c.individuals)
+                file.fail(intensity_count_message(2 * c.individuals, std::max(found, 0)));
+        }
+        last_data_line = file.line_number();
+    }
+    c.snp_lines = static_cast<int>(last_data_line - 1);
+    input::token_cursor cursor(header);
+    std::string_view first, second;
+    for (int f = 0; f < text_fields; ++f)
+        cursor.next(first);
+    c.ids.reserve(static_cast<std::size_t>(c.individuals));
+    for (int i = 0; i < c.individuals; ++i) {
+        cursor.next(first);
+        cursor.next(second);
+        c.ids.push_back(input::sample_id_of(first, second));
+    }
+    return c;
+}
+
 
 // Reads the 2n intensities that follow the text fields of a SNP line. The points of the
 // individuals with a "NaN"/"NA" intensity are left out of `points` and their file columns go
@@ -104,10 +122,14 @@ void read_intensities(input::intensity_file& file, input::token_cursor& cursor, 
             if (!cursor.next(token))
                 file.fail(intensity_count_message(expected, 2 * i + d));
             const input::parse_result r = input::parse_intensity(token, p[static_cast<std::size_t>(d)]);
+            const auto refuse = [&](const char* what) {
+                file.fail("token " + std::to_string(text_fields + 1 + 2 * i + d) + " (" + (d == 0 ? "first" : "second") +
+                          " intensity of individual " + std::to_string(i + 1) + "): " + input::quoted(token) + what);
+            };
             if (r == input::parse_result::bad)
-                file.fail("token " + std::to_string(text_fields + 1 + 2 * i + d) + " (" +
-                          (d == 0 ? "first" : "second") + " intensity of individual " + std::to_string(i + 1) +
-                          "): " + input::quoted(token) + " is neither a finite number nor NaN/NA");
+                refuse(" is neither a finite number nor NaN/NA");
+            if (r == input::parse_result::number && std::fabs(p[static_cast<std::size_t>(d)]) > largest_intensity)
+                refuse(" is beyond 1e154, whose square no double holds; divide the intensities by a common factor");
             is_missing = is_missing || r == input::parse_result::missing;
         }
         if (is_missing)
@@ -118,6 +140,55 @@ void read_intensities(input::intensity_file& file, input::token_cursor& cursor, 
     const int extra = cursor.count_rest();
     if (extra > 0)
         file.fail(intensity_count_message(expected, expected + extra));
+}
+
+// A single VCF allele from an array: one or more of the bases A, C, G, T and N, in either case.
+bool is_vcf_allele(std::string_view allele)
+{
+    if (allele.empty())
+        return false;
+    for (char c : allele)
+        if (std::string_view("ACGTNacgtn").find(c) == std::string_view::npos)
+            return false;
+    return true;
+}
+
+// With -vcf every SNP needs a positive integer position, ascending (the index needs them in
+// order), and alleles that make a biallelic VCF record.
+void check_for_vcf(const input::intensity_file& file, const std::string_view (&fields)[text_fields],
+                   int& previous_position)
+{
+    const std::string snp = "SNP " + std::string(fields[0]) + ": ";
+    int position = 0;
+    if (!(input::parse_int(fields[2], position) && position >= 1))
+        file.fail(snp + "position " + input::quoted(fields[2]) + " is not a positive integer, which -vcf needs");
+    if (position < previous_position)
+        file.fail(snp + "position " + std::to_string(position) + " is below the position " +
+                  std::to_string(previous_position) + " of the SNP before it; -vcf needs ascending positions");
+    previous_position = position;
+    for (int f = 3; f < text_fields; ++f)
+        if (!is_vcf_allele(fields[f]))
+            file.fail(snp + (f == 3 ? "allele1 " : "allele2 ") + input::quoted(fields[f]) +
+                      " is not a single VCF allele (bases A, C, G, T, N), which -vcf needs");
+}
+
+// The SNP line of a later cohort must describe the SNP its line describes in the first cohort's
+// file: a different rs, position or allele would fit two SNPs together. A different SNP_ID alone
+// is only told.
+void check_same_snp(const input::intensity_file& file, const std::string_view (&fields)[text_fields],
+                    const snp& record, const std::string& first_file)
+{
+    const std::string_view first[] = {record.SNP_ID, record.rs, record.position, record.allele1, record.allele2};
+    if (fields[0] != first[0])
+        std::cerr << "warning: " << file.name() << ":" << file.line_number() << ": SNP_ID " << fields[0]
+                  << " differs from " << first[0] << " on that line of " << first_file << std::endl;
+    for (int f = 1; f < text_fields; ++f)
+        if (fields[f] != first[f])
+            file.fail("SNP " + std::string(fields[0]) + " (" + std::string(fields[1]) + " " + std::string(fields[2]) +
+                      " " + std::string(fields[3]) + "/" + std::string(fields[4]) + ") is not the SNP of line " +
+                      std::to_string(file.line_number()) + " of " + first_file + " (" + std::string(first[1]) + " " +
+                      std::string(first[2]) + " " + std::string(first[3]) + "/" + std::string(first[4]) +
+                      "): every cohort's file must list the same SNPs in the same order");
 }
 
 }  // namespace
@@ -144,7 +215,18 @@ void data::read_data()
     sex.clear();
     sample_ids.assign(nc, {});
 
-    const int total = count_snp_lines(input_files[0], gz, bz2);
+    std::vector<int> snp_lines(nc);
+    for (std::size_t j = 0; j < nc; ++j) {
+        cohort_scan c = scan_cohort(input_files[j], gz, bz2);
+        n_individuals[j] = n_file_individuals[j] = c.individuals;
+        sample_ids[j] = std::move(c.ids);
+        snp_lines[j] = c.snp_lines;
+        if (c.snp_lines != snp_lines[0])
+            throw run_error(input_files[j] + ": holds " + std::to_string(c.snp_lines) + " SNP lines but " +
+                            input_files[0] + " holds " + std::to_string(snp_lines[0]) +
+                            "; every cohort's file must list the same SNPs");
+    }
+    const int total = snp_lines[0];
     std::cout << " # snps = " << total << std::endl;
 
     if (first_snp < 1)
@@ -164,11 +246,6 @@ void data::read_data()
     }
 
     for (std::size_t j = 0; j < nc; ++j) {
-        {
-            input::intensity_file file(input_files[j], gz, bz2);
-            n_individuals[j] = read_header(file, &sample_ids[j]);
-        }
-        n_file_individuals[j] = n_individuals[j];
         std::cout << " cohort " << j << " # ind = " << n_individuals[j] << std::endl;
         if (!chrX)
             continue;
@@ -221,7 +298,7 @@ void data::read_data()
         if (j == 0 && info && first_snp > 1)
             info->skip(first_snp - 1);
 
-        int previous_position = 0;   // with -vcf: of the SNP line before, in this file
+        int previous_position = 0;   // with -vcf: of the SNP line before
         for (int s = 0; s < n_snps; ++s) {
             std::cout << "\r snp [" << s + 1 << "/" << n_snps << "]" << std::flush;
             if (!file.next_line(line))
@@ -236,25 +313,17 @@ void data::read_data()
                 if (!cursor.next(fields[f]))
                     file.fail("expected " + std::to_string(text_fields) + " text fields and " +
                               std::to_string(expected) + " intensities, found " + std::to_string(f) + " tokens");
-            if (j > 0 && fields[0] != record.SNP_ID)
-                std::cerr << "warning: " << input_files[j] << ":" << file.line_number() << ": SNP_ID "
-                          << fields[0] << " differs from " << record.SNP_ID << " in " << input_files[j - 1]
-                          << std::endl;
-            record.SNP_ID.assign(fields[0]);
-            record.rs.assign(fields[1]);
-            int position = 0;
-            if (write_vcf && !(input::parse_int(fields[2], position) && position >= 1))
-                file.fail("SNP " + std::string(fields[0]) + ": position " + input::quoted(fields[2]) +
-                          " is not a positive integer, which -vcf needs");
-            // The VCF's index needs ascending positions.
-            if (write_vcf && position < previous_position)
-                file.fail("SNP " + std::string(fields[0]) + ": position " + std::to_string(position) +
-                          " is below the position " + std::to_string(previous_position) +
-                          " of the SNP before it; -vcf needs ascending positions");
-            previous_position = position;
-            record.position.assign(fields[2]);
-            record.allele1.assign(fields[3]);
-            record.allele2.assign(fields[4]);
+            if (j == 0) {
+                if (write_vcf)
+                    check_for_vcf(file, fields, previous_position);
+                record.SNP_ID.assign(fields[0]);
+                record.rs.assign(fields[1]);
+                record.position.assign(fields[2]);
+                record.allele1.assign(fields[3]);
+                record.allele2.assign(fields[4]);
+            } else {
+                check_same_snp(file, fields, record, input_files[0]);
+            }
 
             if (j == 0) {
                 record.prior_allele_freq = -1;

@@ -3,6 +3,8 @@
 // and line for every kind of bad input the expected-output runs do not already show.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -196,6 +198,7 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
         std::string message;
     };
     const std::string header = "h h h h h a a b b\n";
+    ASSERT_EQ(::mkfifo(s.file("fifo").c_str(), 0600), 0);
     const std::vector<row> rows = {
         {{file("k.gz", corrupt)}, "-gz", "k.gz:1: corrupt or truncated gzip data"},
         {{file("t8.gz", gz.substr(0, gz.size() - 8))}, "-gz", "t8.gz:1: corrupt or truncated gzip data"},
@@ -207,7 +210,8 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
         {{file("c1.txt", good), file("c2.txt", "a\tb\r\n")}, "", "c2.txt:1: the header has 2 tokens; at least 5 are needed"},
         {{file("r0.txt", header + "\n \n")}, "", "r0.txt: the selected range starts at SNP 1 but the file holds 0 SNPs"},
         {{file("f.txt", header + "s r 1 A G 1 2 3 4 5 6\n")}, "", "f.txt:2: expected 4 intensities, found 6"},
-        {{file("c1.txt", good), file("c2.txt", intensity_text(1, 2))}, "-snps 3", "c2.txt:3: the file ends after 2 lines, before SNP 3"},
+        {{file("c1.txt", good), file("c2.txt", intensity_text(1, 2))}, "-snps 3", "c2.txt: holds 1 SNP lines but"},
+        {{s.file("fifo")}, "", "fifo: not a regular file (a pipe or a device)"},
         {{file("c1.txt", good)}, "-chrX " + s.file("absent"), "absent: cannot open sex file"},
         {{file("c1.txt", good)}, "-f " + file("i.txt", "rs1 a b c 0.5\nrs2 a b\n"), "i.txt:2: expected at least 5 fields, found 3"},
         {{file("c1.txt", good)}, "-f " + file("i.txt", "rs1 a b c 0.5\nrs2 a b c 1\n"), "i.txt:3: the SNP information file ends after 2 lines"},
