@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         return run(argc, argv);
     } catch (const run_error& e) {
         std::cout << std::endl;   // ends a progress line, so the message starts a line of its own
-        std::cerr << "tarvix++: " << e.what() << std::endl;
+        std::cerr << "tarvix++: " << printable(e.what()) << std::endl;
         return e.status;
     } catch (const std::bad_alloc&) {
         std::cout << std::endl;

@@ -180,8 +180,9 @@ void check_same_snp(const input::intensity_file& file, const std::string_view (&
 {
     const std::string_view first[] = {record.SNP_ID, record.rs, record.position, record.allele1, record.allele2};
     if (fields[0] != first[0])
-        std::cerr << "warning: " << file.name() << ":" << file.line_number() << ": SNP_ID " << fields[0]
-                  << " differs from " << first[0] << " on that line of " << first_file << std::endl;
+        std::cerr << "warning: " << printable(file.name()) << ":" << file.line_number() << ": SNP_ID "
+                  << printable(fields[0]) << " differs from " << printable(first[0]) << " on that line of "
+                  << printable(first_file) << std::endl;
     for (int f = 1; f < text_fields; ++f)
         if (fields[f] != first[f])
             file.fail("SNP " + std::string(fields[0]) + " (" + std::string(fields[1]) + " " + std::string(fields[2]) +
@@ -268,9 +269,10 @@ void data::read_data()
     constexpr std::size_t renamings_listed = 10;
     const std::vector<input::renamed_id> renamed = input::make_unique_ids(sample_ids);
     for (std::size_t k = 0; k < renamed.size() && k < renamings_listed; ++k)
-        std::cerr << "warning: " << input_files[static_cast<std::size_t>(renamed[k].cohort)] << ": individual "
-                  << renamed[k].column + 1 << " has the identifier " << renamed[k].from
-                  << " of an earlier individual; it is called " << renamed[k].to << " in the results" << std::endl;
+        std::cerr << "warning: " << printable(input_files[static_cast<std::size_t>(renamed[k].cohort)])
+                  << ": individual " << renamed[k].column + 1 << " has the identifier " << printable(renamed[k].from)
+                  << " of an earlier individual; it is called " << printable(renamed[k].to) << " in the results"
+                  << std::endl;
     if (renamed.size() > renamings_listed)
         std::cerr << "warning: " << renamed.size() - renamings_listed << " more individuals renamed the same way"
                   << std::endl;
