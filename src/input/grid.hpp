@@ -36,10 +36,11 @@ inline cell_sizes cell_sizes_of(const snp& s, int grid)
     return {cell_size(s.x_lo, s.x_hi, grid), cell_size(s.y_lo, s.y_hi, grid)};
 }
 
-// The clump whose cell holds p, in clumps built from the same points with the same cell sizes.
-inline const point& clump_of(const clump_map& clumps, const xy& p, cell_sizes cells)
+// The clump whose cell holds p (of a male of X mode or not), in clumps built from the same
+// points with the same cell sizes.
+inline const point& clump_of(const clump_map& clumps, const xy& p, bool male, cell_sizes cells)
 {
-    return clumps.at(cell_corner(p[0], cells.dx)).at(cell_corner(p[1], cells.dy));
+    return clumps.at(cell_corner(p[0], cells.dx)).at(cell_row{cell_corner(p[1], cells.dy), male});
 }
 
 }  // namespace input

@@ -53,24 +53,14 @@ void data::clump_data(snp& s)
     }
     for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
         const std::vector<xy>& pts = s.points[j];
-        // A clump is all male only when the sex of every member is known to be male.
-        const bool sexes_known = chrX && j < point_sex.size() && point_sex[j].size() == pts.size();
         int occupied = 0;
         for (std::size_t i = 0; i < pts.size(); ++i) {
-            const bool male = sexes_known && point_sex[j][i] == 1;
             auto& column = s.clumps[j][input::cell_corner(pts[i][0], cells.dx)];
-            auto [it, inserted] = column.try_emplace(input::cell_corner(pts[i][1], cells.dy));
-            point& clump = it->second;
-            if (inserted) {
-                clump.w = 1;
-                clump.call = 3;
-                clump.probs = {0, 0, 0, 0};
-                clump.all_male = male;
+            auto [it, inserted] = column.try_emplace(cell_row{input::cell_corner(pts[i][1], cells.dy), is_male(j, i)});
+            if (inserted)
                 ++occupied;
-            } else {
-                ++clump.w;
-                clump.all_male = clump.all_male && male;
-            }
+            else
+                ++it->second.w;
         }
         std::cout << std::endl << " " << j << " : number of non-empty points :: " << occupied;
     }
@@ -87,7 +77,7 @@ void data::set_calls_from_points(snp& s)
     for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
         const std::vector<xy>& pts = s.points[j];
         for (std::size_t i = 0; i < pts.size(); ++i) {
-            const point& clump = input::clump_of(s.clumps[j], pts[i], cells);
+            const point& clump = input::clump_of(s.clumps[j], pts[i], is_male(j, i), cells);
             calls[j][i] = clump.call;
             call_probs[j][i] = clump.probs;
         }

@@ -74,11 +74,6 @@ struct cohort_scores {
     }
 };
 
-bool is_male(const data& d, int j, std::size_t i)
-{
-    return d.chrX && d.point_sex[j][i] == 1;
-}
-
 int choose_call(bool sampling, const std::array<double, 4>& p)
 {
     return sampling ? rmultinom(p.data(), 4) - 1 : most_probable(p);
@@ -96,17 +91,16 @@ void data::update_calls()
             const std::vector<xy>& pts = snps[current_snp].points[j];
             for (class_members& m : members[j]) m.clear();
             for (std::size_t i = 0; i < pts.size(); ++i) {
-                scores.probabilities(pts[i][0], pts[i][1], is_male(*this, j, i), call_probs[j][i]);
+                scores.probabilities(pts[i][0], pts[i][1], is_male(j, i), call_probs[j][i]);
                 const int call = choose_call(sampling, call_probs[j][i]);
                 calls[j][i] = call;
                 N[j][call] += 1;
                 members[j][call].add(pts[i]);
             }
         } else {
-            // A clump counts as male only when every member is one.
             for (auto& [x, column] : snps[current_snp].clumps[j])
-                for (auto& [y, c] : column) {
-                    scores.probabilities(x, y, chrX && c.all_male, c.probs);
+                for (auto& [row, c] : column) {
+                    scores.probabilities(x, row.y, row.male, c.probs);
                     c.call = choose_call(sampling, c.probs);
                     N[j][c.call] += c.w;
                 }
@@ -121,6 +115,6 @@ void data::update_call_probs()
         const cohort_scores scores(*this, j);
         const std::vector<xy>& pts = snps[current_snp].points[j];
         for (std::size_t i = 0; i < pts.size(); ++i)
-            scores.probabilities(pts[i][0], pts[i][1], is_male(*this, j, i), call_probs[j][i]);
+            scores.probabilities(pts[i][0], pts[i][1], is_male(j, i), call_probs[j][i]);
     }
 }

@@ -55,8 +55,8 @@ double data::log_posterior_X_given_K(int k, int j)
         for (std::size_t i = 0; i < m.x.size(); ++i) sum += cd.log_phi(m.x[i], m.y[i]);
     } else {
         for (const auto& [x, column] : snps[current_snp].clumps[j])
-            for (const auto& [y, c] : column)
-                if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, y)) - c.w * cd.log_norm;
+            for (const auto& [row, c] : column)
+                if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, row.y)) - c.w * cd.log_norm;
     }
     memo.newest = 1 - memo.newest;
     memo.entries[memo.newest] = {calls_version, clumped, key, sum};

@@ -279,7 +279,8 @@ clump_of_point find_clumps(const data& d, const snp& s)
     if (!d.clumped) return found;
     const input::cell_sizes cells = input::cell_sizes_of(s, d.approx_grid);
     for (int j = 0; j < d.n_cohorts; ++j)
-        for (const xy& p : s.points[j]) found[j].push_back(&input::clump_of(s.clumps[j], p, cells));
+        for (std::size_t i = 0; i < s.points[j].size(); ++i)
+            found[j].push_back(&input::clump_of(s.clumps[j], s.points[j][i], d.is_male(j, i), cells));
     return found;
 }
 

@@ -100,6 +100,8 @@ public:
     std::vector<std::vector<int>> calls;            // [c][i]; code that writes it must call calls_changed()
     std::vector<std::array<int, 4>> N;              // [c][k]
     std::vector<std::vector<int>> point_sex;        // [c][i] sex code of each analysed point (X mode)
+    // Whether analysed point i of cohort j is a male of X mode, haploid.
+    bool is_male(std::size_t j, std::size_t i) const { return chrX && point_sex[j][i] == 1; }
     std::vector<std::array<int, 3>> point_sex_counts;   // [c][code] over the analysed points (X mode)
 
     std::vector<std::array<double, 4>> lambda, lambda_max;

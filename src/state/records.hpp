@@ -9,16 +9,25 @@ using xy = std::array<double, 2>;
 // The three genotype class means of one cohort: mean[k][d], k = 0, 1, 2, d = 0, 1.
 using class_means = std::array<xy, 3>;
 
-// One clump of approximation mode: the individuals of one cohort whose points share a grid cell.
+// One clump of approximation mode: the individuals of one cohort whose points share a grid cell
+// (and, in X mode, whether they are males).
 struct point {
     int w = 1;                           // multiplicity
     int call = 3;                        // current class 0..3
     std::array<double, 4> probs{};       // class probabilities (scores while being computed)
-    bool all_male = true;                // every member is a male (closes class 1 in X mode)
 };
 
-// Cell corner x -> (cell corner y -> clump), both ascending: the order in which the model visits clumps.
-using clump_map = std::map<double, std::map<double, point>>;
+// The second key of a clump: its cell corner y, and whether its members are males of X mode.
+// A cell's males and its other individuals form clumps of their own, so that a male never takes
+// a heterozygous call and the likelihood of the clumps stays that of their members.
+struct cell_row {
+    double y;
+    bool male;
+    bool operator<(const cell_row& o) const { return y < o.y || (y == o.y && !male && o.male); }
+};
+
+// Cell corner x -> (cell row -> clump), both ascending: the order in which the model visits clumps.
+using clump_map = std::map<double, std::map<cell_row, point>>;
 
 struct snp {
     std::string position;

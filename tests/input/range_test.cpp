@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../support.hpp"
@@ -54,9 +55,8 @@ TEST(Range, CellCornersAndSizes)
     for (const auto& c : sizes) EXPECT_EQ(input::cell_size(c[0], c[1], static_cast<int>(c[2])), c[3]) << c[0] << " " << c[1];
 }
 
-// Points snap to the lower-left corner of their cell; a clump is all male only when every
-// member's sex is known to be male; declumping gives every member its clump's call and
-// probabilities.
+// Points snap to the lower-left corner of their cell, X-mode males and the others of a cell
+// apart; declumping gives every member its clump's call and probabilities.
 TEST(Range, ClumpingAndDeclumping)
 {
     data d;
@@ -66,29 +66,32 @@ TEST(Range, ClumpingAndDeclumping)
     s.x_lo = s.y_lo = 0, s.x_hi = s.y_hi = 1;
     support::console_capture console;
     d.clump_data(s);
-    EXPECT_EQ(console.out(), "\n Clumping points as approximation  (delta x: 0.1 y: 0.1)\n 0 : number of non-empty points :: 3"
+    EXPECT_EQ(console.out(), "\n Clumping points as approximation  (delta x: 0.1 y: 0.1)\n 0 : number of non-empty points :: 4"
                              "\n 1 : number of non-empty points :: 2\n\n");
-    // Keys as the shared expression computes them (3 * 0.1 is 0.30000000000000004), ascending.
-    std::vector<std::tuple<double, double, int, bool>> got;
+    // Keys as the shared expression computes them (3 * 0.1 is 0.30000000000000004), ascending,
+    // the others of a cell before its males.
+    std::vector<std::tuple<double, double, bool, int>> got;
     for (const auto& [gx, column] : s.clumps[0])
-        for (const auto& [gy, c] : column) {
-            got.emplace_back(gx, gy, c.w, c.all_male);
+        for (const auto& [row, c] : column) {
+            got.emplace_back(gx, row.y, row.male, c.w);
             EXPECT_EQ(c.call, 3);
         }
-    EXPECT_EQ(got, (std::vector<std::tuple<double, double, int, bool>>{
-                       {-0.1, 0.0, 1, true}, {2 * 0.1, 5 * 0.1, 1, true}, {3 * 0.1, 5 * 0.1, 3, false}}));
-    EXPECT_TRUE(s.clumps[1].at(9 * 0.1).at(0.0).all_male);
-    EXPECT_FALSE(s.clumps[1].at(std::floor(12.34 / 0.1) * 0.1).at(-3.0).all_male);   // unknown sex
+    EXPECT_EQ(got, (std::vector<std::tuple<double, double, bool, int>>{
+                       {-0.1, 0.0, true, 1}, {2 * 0.1, 5 * 0.1, true, 1}, {3 * 0.1, 5 * 0.1, false, 1}, {3 * 0.1, 5 * 0.1, true, 2}}));
+    EXPECT_EQ(s.clumps[1].at(9 * 0.1).count({0.0, true}), 1u);
+    EXPECT_EQ(s.clumps[1].at(std::floor(12.34 / 0.1) * 0.1).count({-3.0, false}), 1u);   // unknown sex
     d.n_individuals = {5, 2};
     d.set_storage();
-    point& shared = s.clumps[0].at(3 * 0.1).at(5 * 0.1);
-    shared.call = 2, shared.probs = {0.125, 0.25, 0.5, 0.125};
-    s.clumps[0].at(2 * 0.1).at(5 * 0.1).call = 1;
-    s.clumps[0].at(-0.1).at(0.0).call = 0;
-    s.clumps[1].at(std::floor(12.34 / 0.1) * 0.1).at(-3.0).call = 1;
+    auto& cell = s.clumps[0].at(3 * 0.1);
+    point& males = cell.at({5 * 0.1, true});
+    males.call = 2, males.probs = {0.125, 0.25, 0.5, 0.125};
+    cell.at({5 * 0.1, false}).call = 0;
+    s.clumps[0].at(2 * 0.1).at({5 * 0.1, true}).call = 1;
+    s.clumps[0].at(-0.1).at({0.0, true}).call = 0;
+    s.clumps[1].at(std::floor(12.34 / 0.1) * 0.1).at({-3.0, false}).call = 1;
     d.set_calls_from_points(s);
-    EXPECT_EQ(d.calls, (std::vector<std::vector<int>>{{2, 2, 1, 2, 0}, {3, 1}}));
-    for (int i : {0, 1, 3}) EXPECT_EQ(d.call_probs[0][i], shared.probs) << i;
+    EXPECT_EQ(d.calls, (std::vector<std::vector<int>>{{2, 2, 1, 0, 0}, {3, 1}}));
+    for (int i : {0, 1}) EXPECT_EQ(d.call_probs[0][i], males.probs) << i;
     // A coordinate without width: its shared value is the corner, every point in one column.
     std::vector<xy> column;
     for (int i = 0; i < 200; ++i) column.push_back({0.6, i / 200.0});
@@ -103,5 +106,5 @@ TEST(Range, ClumpingAndDeclumping)
     int members = 0;
     for (const auto& [gy, c] : flat.clumps[0].begin()->second) members += c.w;
     EXPECT_EQ(members, 200);
-    EXPECT_EQ(origin.clumps[0].at(0).at(0).w, 3);
+    EXPECT_EQ(origin.clumps[0].at(0).at({0, false}).w, 3);
 }
