@@ -30,12 +30,16 @@ void covariance_step(data& d, const covariance_move& m, int j, int k)
     const double x_old = x;
     // The likelihood reads the value from the run state, so the proposal is put in place first.
     x = propose(m.proposal, x_old, m.kappa);
-    double R = L_old;
-    for (int c = 0; c < 3; ++c)
-        if (m.classes[c]) R += d.log_posterior_X_given_K(c, j);
-    const double mean = family_hyper(d, m.f, hyper_role::mean, k);
-    const double var = family_hyper(d, m.f, hyper_role::var, k);
-    R = R + family_log_prior(m.f, x, mean, var) - family_log_prior(m.f, x_old, mean, var);
+    // A proposal outside the support is a move to the same value, whose ratio is exactly 0.
+    double R = 0;
+    if (x != x_old) {
+        R = L_old;
+        for (int c = 0; c < 3; ++c)
+            if (m.classes[c]) R += d.log_posterior_X_given_K(c, j);
+        const double mean = family_hyper(d, m.f, hyper_role::mean, k);
+        const double var = family_hyper(d, m.f, hyper_role::var, k);
+        R = R + family_log_prior(m.f, x, mean, var) - family_log_prior(m.f, x_old, mean, var);
+    }
 
     if (d.print_proposals) {
         if (m.before == move_trace::log_ratio) std::cout << "log-mh = " << R << std::endl;

@@ -25,12 +25,19 @@ void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_
     draw();
     d.set_mu_from_params(j);
     const double prior_new = log_prior();
-    double mh = L_old + d.log_posterior_X_given_K(0, j);
-    mh += d.log_posterior_X_given_K(1, j);
-    mh += d.log_posterior_X_given_K(2, j);
-    mh = mh + prior_new - prior_old;
-    // The proposal is the prior, so the two cancel and the likelihood difference decides.
-    const double a = mh - prior_new + prior_old;
+    // A draw outside the range leaves theta as it was: a move to the same value, whose ratio is
+    // exactly 0 (summing the unchanged likelihoods would leave a rounding remainder that could
+    // count a maximising move that changes nothing).
+    const bool moved = theta[0] != old_theta[0] || (dim > 1 && theta[1] != old_theta[1]);
+    double mh = 0, a = 0;
+    if (moved) {
+        mh = L_old + d.log_posterior_X_given_K(0, j);
+        mh += d.log_posterior_X_given_K(1, j);
+        mh += d.log_posterior_X_given_K(2, j);
+        mh = mh + prior_new - prior_old;
+        // The proposal is the prior, so the two cancel and the likelihood difference decides.
+        a = mh - prior_new + prior_old;
+    }
     if (accept_move(d.sampling, mh, a)) {
         counter += 1;
         if (trace_accept) trace_acceptance(d, lp_before, mh);
