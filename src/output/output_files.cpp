@@ -9,13 +9,13 @@
 #include <cstring>
 #include <iomanip>
 #include <iostream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "output/result_layout.hpp"
+#include "output/result_set.hpp"
 #include "output/vcf_file.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
@@ -35,70 +35,14 @@ std::string sample_file_name(const std::string& prefix, int j)
     return prefix + "_" + std::to_string(j) + ".sample";
 }
 
-// One result file, written under its temporary name and renamed into place only once it is
-// complete and closed, so that an interrupted or failed run never leaves a truncated file under
-// the final name, and an older file of that name stays as it was until the rename.
-class result_file {
-public:
-    explicit result_file(std::string name) : name_(std::move(name)), temporary_(name_ + partial_suffix)
-    {
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) fail("cannot create " + temporary_);
-    }
-    result_file(const result_file&) = delete;
-    result_file& operator=(const result_file&) = delete;
-
-    ~result_file()
-    {
-        if (fd_ >= 0) ::close(fd_);
-        if (!renamed_) ::unlink(temporary_.c_str());
-    }
-
-    void write(const std::string& text)
-    {
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd_, p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                fail("cannot write");
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-    }
-
-    void commit()
-    {
-        // Flushed to the device before the rename, so a crash cannot leave the final name empty.
-        if (::fsync(fd_) != 0 && errno != EINVAL) fail("cannot write");
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) fail("cannot write");
-        if (std::rename(temporary_.c_str(), name_.c_str()) != 0)
-            fail("cannot rename " + temporary_ + " into place");
-        renamed_ = true;
-    }
-
-private:
-    [[noreturn]] void fail(const std::string& what) const
-    {
-        throw run_error(name_ + ": " + what + ": " + std::strerror(errno));
-    }
-
-    std::string name_, temporary_;
-    int fd_ = -1;
-    bool renamed_ = false;
-};
-
 // The one formatting stream of all result files: its number format carries over from file to
-// file. Text is passed on to the current file in blocks.
+// file. Text is passed on to the current file's temporary in blocks.
 class result_writer {
 public:
+    explicit result_writer(result_set& set) : set_(set) {}
     std::ostream& out() { return text_; }
 
-    void open(const std::string& name) { file_.emplace(name); }
+    void open(const std::string& name) { file_ = set_.index_of(name); }
 
     void end_line()
     {
@@ -106,24 +50,20 @@ public:
         if (text_.tellp() >= block_size) pass_on();
     }
 
-    void close()
-    {
-        pass_on();
-        file_->commit();
-        file_.reset();
-    }
+    void close() { pass_on(); }
 
 private:
     static constexpr std::streamoff block_size = 1 << 16;
 
     void pass_on()
     {
-        file_->write(text_.str());
+        set_.write(file_, text_.str());
         text_.str(std::string());
     }
 
+    result_set& set_;
+    std::size_t file_ = 0;
     std::ostringstream text_;
-    std::optional<result_file> file_;
 };
 
 void write_text_fields(std::ostream& out, const snp& s)
@@ -172,16 +112,26 @@ void write_params_header(std::ostream& out, int n_cohorts)
         for (int k = 0; k < 3; ++k) out << "r_" << j << '_' << k << ' ';
 }
 
+// A number of the parameter or information file; every number of a failed fit is "NA".
+void write_number(std::ostream& out, double v, bool failed)
+{
+    if (failed)
+        out << "NA ";
+    else
+        out << v << ' ';
+}
+
 void write_params_line(std::ostream& out, const params& p)
 {
-    for (double v : p.alpha) out << v << ' ';
-    for (double v : p.eta) out << v << ' ';
+    const bool failed = fit_failed(p);
+    for (double v : p.alpha) write_number(out, v, failed);
+    for (double v : p.eta) write_number(out, v, failed);
     for (const auto& means : p.mu)
-        for (const auto& m : means) out << m[0] << ' ' << m[1] << ' ';
-    for (double v : p.sigma) out << v << ' ';
-    for (double v : p.varfrac) out << v << ' ';
+        for (const auto& m : means) write_number(out, m[0], failed), write_number(out, m[1], failed);
+    for (double v : p.sigma) write_number(out, v, failed);
+    for (double v : p.varfrac) write_number(out, v, failed);
     for (const auto& rj : p.r)
-        for (double v : rj) out << v << ' ';
+        for (double v : rj) write_number(out, v, failed);
 }
 
 // Oxford sample file of result cohort j: the two standard header lines, then each individual
@@ -202,20 +152,11 @@ void write_sample_file(result_writer& w, const data& d, int j)
     w.close();
 }
 
-void check_one_file(const std::string& name)
+// Result cohorts: one call and sample file each; all input cohorts make one when they stay
+// pooled to the end.
+int result_cohorts(const data& d)
 {
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw run_error("output file " + name + " is a directory");
-    const std::string temporary = name + partial_suffix;
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int e = errno;
-        if (e == ENAMETOOLONG) throw run_error("output file name too long: " + name);
-        throw run_error("cannot create output file " + name + ": " + std::strerror(e));
-    }
-    ::close(fd);
-    ::unlink(temporary.c_str());
+    return d.single != 0 && d.single != 1 ? 1 : static_cast<int>(d.input_files.size());
 }
 
 }  // namespace
@@ -230,25 +171,24 @@ void write_call_value(std::ostream& out, double v)
         out << std::fixed << std::setprecision(4) << v;
 }
 
-void check_output_files(const data& d)
+std::vector<std::string> result_file_names(const data& d)
 {
     std::vector<std::string> names;
-    for (std::size_t j = 0; j < d.input_files.size(); ++j) {
-        names.push_back(call_file_name(d.output_prefix, static_cast<int>(j)));
-        names.push_back(sample_file_name(d.output_prefix, static_cast<int>(j)));
-    }
-    names.push_back(params_file_name(d.output_prefix));
-    names.push_back(information_file_name(d.output_prefix));
-    if (d.model_test != 0) names.push_back(tests_file_name(d.output_prefix));
-    if (d.print_params) names.push_back("params");
+    const std::string& prefix = d.output_prefix;
+    for (int j = 0; j < result_cohorts(d); ++j) names.push_back(call_file_name(prefix, j));
+    names.push_back(params_file_name(prefix));
+    names.push_back(information_file_name(prefix));
+    if (d.model_test != 0) names.push_back(tests_file_name(prefix));
+    for (int j = 0; j < result_cohorts(d); ++j) names.push_back(sample_file_name(prefix, j));
     if (d.write_vcf) {
-        names.push_back(vcf_file_name(d.output_prefix));
-        names.push_back(vcf_index_name(d.output_prefix));
+        names.push_back(vcf_file_name(prefix));
+        names.push_back(vcf_index_name(prefix));
     }
-    for (const auto& name : names) check_one_file(name);
+    if (d.print_params) names.push_back(trace_file_name);
+    return names;
 }
 
-void data::output_mcmc()
+void data::output_mcmc(result_set& set)
 {
     std::cout << "writing output...." << std::flush;
 
@@ -265,10 +205,15 @@ void data::output_mcmc()
                                  std::to_string(n_cohorts) + " cohorts");
     }
     check_sample_ids(*this);
+    for (std::size_t s = 0; s < n; ++s)
+        if (fit_failed(results[s]))
+            std::cerr << "warning: SNP " << printable(snps[s].SNP_ID) << ": its fit gave numbers that are not finite "
+                      << "(log posterior " << results[s].final_log_posterior
+                      << "); its calls are written as missing and its parameters as NA" << std::endl;
 
     // Sampled values are counts over the final-phase iterations after burn-in.
     const double scale = sampling_final_phase ? static_cast<double>(n_iter) : 1.0;
-    result_writer w;
+    result_writer w(set);
     std::ostream& out = w.out();
 
     for (int j = 0; j < n_cohorts; ++j) {
@@ -298,10 +243,11 @@ void data::output_mcmc()
     w.end_line();
     for (std::size_t s = 0; s < n; ++s) {
         const params& p = results[s];
+        const bool failed = fit_failed(p);
         write_text_fields(out, snps[s]);
-        out << p.final_log_posterior << ' ';
-        for (double v : p.info1) out << v << ' ';
-        for (double v : p.info2) out << v << ' ';
+        write_number(out, p.final_log_posterior, failed);
+        for (double v : p.info1) write_number(out, v, failed);
+        for (double v : p.info2) write_number(out, v, failed);
         w.end_line();
     }
     w.close();
@@ -319,5 +265,5 @@ void data::output_mcmc()
     }
 
     for (int j = 0; j < n_cohorts; ++j) write_sample_file(w, *this, j);
-    if (write_vcf) ::write_vcf(*this, scale);
+    if (write_vcf) ::write_vcf(*this, scale, set);
 }

@@ -53,3 +53,15 @@ double printed_call_value(double v)
     std::snprintf(text, sizeof text, "%.4f", v);
     return std::strtod(text, nullptr);
 }
+
+bool fit_failed(const params& p)
+{
+    bool finite = std::isfinite(p.final_log_posterior);
+    const auto check = [&finite](double v) { finite = finite && std::isfinite(v); };
+    for (std::size_t j = 0; j < p.alpha.size(); ++j) {
+        for (double v : {p.alpha[j], p.eta[j], p.sigma[j], p.varfrac[j]}) check(v);
+        for (const xy& m : p.mu[j]) check(m[0]), check(m[1]);
+        for (double v : p.r[j]) check(v);
+    }
+    return !finite;
+}

@@ -9,10 +9,6 @@
 // How the stored results map onto the individuals of the input files: the one walk over file
 // columns that every per-individual result file (call files, sample files, VCF) follows.
 
-// Every result file is written under its final name + this suffix and renamed into place once
-// it is complete, so that no truncated file ever carries the final name.
-inline constexpr const char* partial_suffix = ".partial";
-
 [[noreturn]] void inconsistent_results(const std::string& what);
 
 // Checks that `sample_ids` names every file column of every input cohort.
@@ -29,10 +25,14 @@ const std::vector<int>& missing_of(const snp& s, int c);
 // rounded to 4 decimals exactly as the fixed 4-decimal notation rounds it (not a number stays so).
 double printed_call_value(double v);
 
+// Whether a SNP's fit has no calls to give: its log posterior or a parameter is not a finite
+// number. Such a SNP is written with every individual missing and its numbers as NA.
+bool fit_failed(const params& p);
+
 // Calls f(c, column, values) for every file column of the input cohorts making up result cohort
 // j on SNP s, in column order; `values` points at the individual's stored class values, or is
-// null for an individual left out of the SNP. Throws when the stored values do not match the
-// analysed individuals.
+// null for an individual left out of the SNP (every individual of a failed fit). Throws when the
+// stored values do not match the analysed individuals.
 template <class F>
 void for_each_individual(const data& d, int s, int j, const std::vector<int>& cohorts, F f)
 {
@@ -46,6 +46,7 @@ void for_each_individual(const data& d, int s, int j, const std::vector<int>& co
         inconsistent_results("SNP " + rec.SNP_ID + ": cohort " + std::to_string(j) + " holds " +
                              std::to_string(values.size()) + " call values for " +
                              std::to_string(present) + " analysed individuals");
+    const bool failed = fit_failed(d.results[static_cast<std::size_t>(s)]);
     std::size_t next = 0;
     for (int c : cohorts) {
         const auto& missing = missing_of(rec, c);
@@ -55,7 +56,8 @@ void for_each_individual(const data& d, int s, int j, const std::vector<int>& co
                 ++m;
                 f(c, col, static_cast<const std::array<double, 4>*>(nullptr));
             } else {
-                f(c, col, &values[next++]);
+                f(c, col, failed ? nullptr : &values[next]);
+                ++next;
             }
         }
     }

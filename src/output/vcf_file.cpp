@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <htslib/hfile.h>
 #include <htslib/hts.h>
 #include <htslib/hts_log.h>
 #include <htslib/vcf.h>
@@ -20,6 +21,7 @@
 
 #include "input/number_parse.hpp"
 #include "output/result_layout.hpp"
+#include "output/result_set.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
@@ -82,24 +84,6 @@ public:
 
 private:
     htsLogLevel old_;
-};
-
-// Removes the temporary files unless they were renamed into place.
-class temporaries {
-public:
-    explicit temporaries(std::vector<std::string> names) : names_(std::move(names)) {}
-    temporaries(const temporaries&) = delete;
-    temporaries& operator=(const temporaries&) = delete;
-    ~temporaries()
-    {
-        if (!kept_)
-            for (const auto& n : names_) ::unlink(n.c_str());
-    }
-    void keep() { kept_ = true; }
-
-private:
-    std::vector<std::string> names_;
-    bool kept_ = false;
 };
 
 [[noreturn]] void fail(const std::string& file, const std::string& what)
@@ -227,10 +211,12 @@ void fill_record(const data& d, int s, double scale, int rid, const std::string&
     const std::vector<float> info1(p.info1.begin(), p.info1.end());
     const std::vector<float> info2(p.info2.begin(), p.info2.end());
     const float log_posterior = static_cast<float>(p.final_log_posterior);
+    // A failed fit (no individual called, so no AF) has no measures to report either.
+    const bool measured = !fit_failed(p);
     if (bcf_update_info_float(h, rec, "AF", &af_value, 1) != 0 ||
-        bcf_update_info_float(h, rec, "INFO1", info1.data(), static_cast<int>(info1.size())) != 0 ||
-        bcf_update_info_float(h, rec, "INFO2", info2.data(), static_cast<int>(info2.size())) != 0 ||
-        bcf_update_info_float(h, rec, "LOGPOST", &log_posterior, 1) != 0 ||
+        (measured && bcf_update_info_float(h, rec, "INFO1", info1.data(), static_cast<int>(info1.size())) != 0) ||
+        (measured && bcf_update_info_float(h, rec, "INFO2", info2.data(), static_cast<int>(info2.size())) != 0) ||
+        (measured && bcf_update_info_float(h, rec, "LOGPOST", &log_posterior, 1) != 0) ||
         bcf_update_genotypes(h, rec, gt.data(), static_cast<int>(gt.size())) != 0 ||
         bcf_update_format_float(h, rec, "GP", gp.data(), static_cast<int>(gp.size())) != 0)
         fail(file, "cannot write SNP " + snp_rec.SNP_ID);
@@ -238,18 +224,24 @@ void fill_record(const data& d, int s, double scale, int rid, const std::string&
 
 }  // namespace
 
-void write_vcf(const data& d, double scale)
+void write_vcf(const data& d, double scale, result_set& set)
 {
     const std::string name = vcf_file_name(d.output_prefix);
     const std::string index = vcf_index_name(d.output_prefix);
-    const std::string temporary = name + partial_suffix;
-    const std::string temporary_index = index + partial_suffix;
-    temporaries cleanup({temporary, temporary_index});
+    const std::size_t vcf_entry = set.index_of(name), index_entry = set.index_of(index);
+    const std::string& temporary = set.temporary(vcf_entry);
+    const std::string& temporary_index = set.temporary(index_entry);
     quiet_htslib quiet;
 
+    // The VCF goes through the temporary the set made; htslib writes the index by its name.
     errno = 0;
-    std::unique_ptr<htsFile, hts_file_closer> file(hts_open(temporary.c_str(), "wz"));
-    if (!file) fail(name, "cannot create " + temporary);
+    hFILE* stream = hdopen(set.take_descriptor(vcf_entry), "w");
+    ::close(set.take_descriptor(index_entry));
+    std::unique_ptr<htsFile, hts_file_closer> file(stream ? hts_hopen(stream, temporary.c_str(), "wz") : nullptr);
+    if (!file) {
+        if (stream) hclose_abruptly(stream);
+        fail(name, "cannot write " + temporary);
+    }
     const auto header = make_header(d, name);
     errno = 0;
     if (bcf_hdr_write(file.get(), header.get()) != 0) fail(name, "cannot write");
@@ -281,12 +273,4 @@ void write_vcf(const data& d, double scale)
     if (hts_close(file.release()) != 0) fail(name, "cannot write");
     settle(temporary, name);
     settle(temporary_index, index);
-
-    // An older index must never describe the new file, so it goes first; the new index follows
-    // the file it describes.
-    if (::unlink(index.c_str()) != 0 && errno != ENOENT) fail(index, "cannot replace");
-    if (std::rename(temporary.c_str(), name.c_str()) != 0) fail(name, "cannot rename " + temporary + " into place");
-    if (std::rename(temporary_index.c_str(), index.c_str()) != 0)
-        fail(index, "cannot rename " + temporary_index + " into place");
-    cleanup.keep();
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 class data;
+class result_set;
 
 // The VCF of a run: PREFIX.vcf.gz (BGZF-compressed) and its CSI index PREFIX.vcf.gz.csi.
 std::string vcf_file_name(const std::string& prefix);
@@ -28,8 +29,7 @@ vcf_genotype vcf_genotype_of(const std::array<double, 4>* values, double scale, 
 // Not a number when no cohort has a copy.
 double alt_allele_frequency(const std::vector<double>& alpha, const std::vector<int>& allele_copies);
 
-// Writes the VCF and its index from the stored results (sampled counts divided by `scale`): one
-// record per SNP, every individual of every input cohort as a sample in cohort and column order.
-// Both files are written under temporary names and renamed into place when complete. Throws
-// run_error naming the file on any failure.
-void write_vcf(const data& d, double scale);
+// Writes the VCF and its index from the stored results (sampled counts divided by `scale`) into
+// their temporaries of the run's result set: one record per SNP, every individual of every input
+// cohort as a sample in cohort and column order. Throws run_error naming the file on any failure.
+void write_vcf(const data& d, double scale, result_set& set);

@@ -295,7 +295,7 @@ void count_calls(data& d, const clump_of_point& clumps)
         }
 }
 
-void final_phase(data& d, std::ofstream& trace)
+void final_phase(data& d)
 {
     const clump_of_point clumps = find_clumps(d, d.snps[d.current_snp]);
     const int total = d.burn_in + d.n_iter;
@@ -310,7 +310,7 @@ void final_phase(data& d, std::ofstream& trace)
             print_counts(d, false);
             std::cout << " Log Posterior = " << lp << std::endl;
         }
-        if (d.print_params) print_terms(trace, d.log_posterior_terms);
+        if (d.print_params) print_terms(d.params_trace, d.log_posterior_terms);
     }
 }
 
@@ -373,14 +373,12 @@ void data::v1()
     if (sampling)
         for (auto& cohort : call_counts)
             for (auto& c : cohort) c = {0, 0, 0, 0};
-    std::ofstream trace;
-    if (print_params) {
-        trace.open("params", std::ios::trunc);
-        if (!trace) throw run_error("params: cannot open the trace file for writing");
-    }
+    // Each SNP's block of the trace begins with a line naming it.
+    params_trace.str(std::string());
+    if (print_params) params_trace << "# " << s.SNP_ID << " " << s.rs << std::endl;
     print_all();
 
-    final_phase(*this, trace);
+    final_phase(*this);
 
     if (clumped) {
         set_calls_from_points(s);

@@ -1,10 +1,13 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "state/records.hpp"
+
+class result_set;
 
 // Prior or hyperprior pair: (shape, rate) of a Gamma or (a, b) of a Beta.
 using prior_pair = std::array<double, 2>;
@@ -164,6 +167,9 @@ public:
     std::vector<std::vector<std::array<double, 4>>> call_counts;   // [c][i][k]
     std::vector<std::vector<std::vector<std::array<double, 4>>>> stored_calls;  // [snp][c][i][k]
     std::vector<double> stored_log_posterior;
+    // With -print_params: the current SNP's block of the trace file, a line naming the SNP and
+    // the log-posterior terms of each sampled final-phase iteration, for the driver to write.
+    std::ostringstream params_trace;
     std::vector<snp> snps;
     params current_result;
 
@@ -230,7 +236,7 @@ public:
     void print_all();
 
     // ---------------------------------------------------------------- output (output/)
-    void output_mcmc();
+    void output_mcmc(result_set& set);
     double info_calc1(int j);
     double info_calc2(int j);
 };

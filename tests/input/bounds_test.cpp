@@ -92,14 +92,17 @@ TEST(ResourceBounds, LinesLongerThanTheirContentCanNeed)
     skipped.input_files = {write_file(s.work() / "a.txt", header + short_line + short_line),
                            write_file(s.work() / "b.txt", header + snp_line_of_length(limit + 1) + "\n" + short_line)};
     EXPECT_EQ(read_error(skipped), skipped.input_files[1] + too_long);
-    // A header announcing 200000 individuals and a line of one: the failing line reserved room
-    // for what it could hold, not for the individuals announced.
-    std::string claims = "SNP_ID rs pos A B";
-    for (int i = 0; i < 200000; ++i) claims += " a b";
+    // A header announcing 50000 individuals is believed only once its first SNP line holds as
+    // many intensities; a later line of one reserved room for what it could hold.
+    std::string claims = "SNP_ID rs pos A B", full = "S1 rs1 100 A G";
+    for (int i = 0; i < 50000; ++i) claims += " a b", full += " 1 2";
     data d;
     d.input_files = {write_file(s.work() / "claims.txt", claims + "\nS1 rs1 100 A G 0.5 0.5\n")};
-    EXPECT_EQ(read_error(d), d.input_files[0] + ":2: expected 400000 intensities, found 2");
-    EXPECT_LE(d.snps[0].points[0].capacity(), 16u);
+    EXPECT_EQ(read_error(d), d.input_files[0] + ":2: expected 100000 intensities, found 2");
+    EXPECT_TRUE(d.sample_ids[0].empty());
+    d.input_files = {write_file(s.work() / "claims.txt", claims + "\n" + full + "\nS2 rs2 101 A G 0.5 0.5\n")};
+    EXPECT_EQ(read_error(d), d.input_files[0] + ":3: expected 100000 intensities, found 2");
+    EXPECT_LE(d.snps[1].points[0].capacity(), 16u);
     // Sex and SNP information lines: at most 16 MiB.
     std::string codes;
     while (codes.size() < 16 * mib) codes += "1 ";

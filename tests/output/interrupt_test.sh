@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The program is killed (SIGKILL, which it cannot catch) while it writes its results. No
-# result file may be left truncated under its final name: every final name holds either the
-# user's earlier file, unchanged, or complete new content (every line present, every line with
-# all its fields). The kill must land in the middle of writing a result file, seen by its
-# .partial file having received data but not yet been renamed; when it lands too late the
-# input is doubled and the run repeated, and the test fails saying so if it never lands.
+# The program is stopped while it writes its results: by SIGKILL, which it cannot catch, and by
+# SIGTERM and SIGINT, which it answers by removing its temporaries. The user's earlier result set
+# must stay whole: every final name keeps its earlier content (or, had the stop come after the
+# renames, every one holds complete new content), never a mixture. A second run on the same
+# prefix, started while the first writes, is refused and changes nothing. The stop must land
+# while a temporary holds data; when it lands too late the input is doubled and the run repeated,
+# and the test fails saying so if it never lands.
 set -euo pipefail
 : "${TARVIX_BINARY:?}" "${TARVIX_SIMULATE:?}" "${TARVIX_WORK_DIR:?}"
 fail() { echo "interrupt_test: $*" >&2; exit 1; }
@@ -13,61 +14,44 @@ rm -rf "$TARVIX_WORK_DIR"
 mkdir -p "$TARVIX_WORK_DIR"
 cd "$TARVIX_WORK_DIR"
 snps=40
-results=(out_0_mcmc out_params out_information)
-declare -A fields=([out_params]=18 [out_information]=8)
+results=(out_0_mcmc out_params out_information out_0.sample)
 
-# Whether $1 holds every line of a finished result with all its fields (the header included).
-complete() {
-    local lines=$((snps + 1))
-    [[ $1 == out_0_mcmc ]] && lines=$snps
-    awk -v nf="${fields[$1]}" -v lines="$lines" 'NF != nf { bad = 1 } END { exit bad || NR != lines }' "$1"
-}
+for signal in KILL TERM INT; do
+    hit=
+    for individuals in 20000 40000 80000; do
+        rm -f ./out*
+        [[ $(head -n 1 sim_cohort0.txt 2>/dev/null | wc -w) == $((5 + 2 * individuals)) ]] ||
+            "$TARVIX_SIMULATE" --cohorts 1 --individuals "$individuals" --snps "$snps" --seed 3 --out sim >/dev/null
+        for f in "${results[@]}"; do echo "earlier $f" >"$f"; done
+        "$TARVIX_BINARY" -nrs -i sim_cohort0.txt -ns 1 -nmax 1 -b 1 -n 1 -o out >console.log 2>&1 &
+        pid=$!
+        # Stop as soon as the call file's temporary has received data.
+        while kill -0 "$pid" 2>/dev/null && ! [[ -s $(ls out_0_mcmc.*.partial 2>/dev/null | head -n 1) ]]; do sleep 0.005; done
+        second=0
+        "$TARVIX_BINARY" -nrs -i sim_cohort0.txt -ns 1 -nmax 1 -b 1 -n 1 -o out >second.log 2>&1 || second=$?
+        kill -"$signal" "$pid" 2>/dev/null || true
+        status=0
+        { wait "$pid"; } 2>/dev/null || status=$?
 
-hit=
-for individuals in 20000 40000 80000; do
-    # 5 text fields and three call values per individual on each line of the call file.
-    fields[out_0_mcmc]=$((5 + 3 * individuals))
-    rm -f ./out_* sim_*
-    "$TARVIX_SIMULATE" --cohorts 1 --individuals "$individuals" --snps "$snps" --seed 3 --out sim >/dev/null
-    for f in "${results[@]}"; do echo "earlier $f" >"$f"; done
-    echo "unrelated file of the user" >notes.txt
-
-    "$TARVIX_BINARY" -nrs -i sim_cohort0.txt -ns 1 -nmax 2 -b 2 -n 5 -o out >console.log 2>&1 &
-    pid=$!
-    # The check of the output names at the start also makes .partial files, empty and for an
-    # instant: the writing of the results is announced on the console first.
-    until grep -q "writing output" console.log; do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.01
-    done
-    # Kill as soon as a result file has received data under its temporary name.
-    victim=
-    while [[ -z $victim ]] && kill -0 "$pid" 2>/dev/null; do
-        for f in "${results[@]}"; do
-            [[ -s $f.partial ]] && { victim=$f; break; }
-        done
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    status=0
-    { wait "$pid"; } 2>/dev/null || status=$?
-
-    for f in "${results[@]}"; do
-        if [[ $(cat "$f") == "earlier $f" ]]; then
-            echo "  $f: earlier content kept"
-        elif complete "$f"; then
-            echo "  $f: complete new content"
+        earlier=0
+        for f in "${results[@]}"; do [[ $(cat "$f") == "earlier $f" ]] && earlier=$((earlier + 1)); done
+        if ((earlier == ${#results[@]})); then
+            echo "  SIG$signal: the earlier set is whole"
+        elif ((earlier == 0)) && [[ $(wc -l <out_0_mcmc) == "$snps" && $(wc -l <out_params) == $((snps + 1)) ]]; then
+            echo "  SIG$signal: the set is complete and new"
         else
-            fail "$f is truncated or damaged under its final name: $(wc -l <"$f") lines"
+            fail "SIG$signal: $earlier of ${#results[@]} result files hold earlier content, the others new: a mixed set"
         fi
+        left=$(ls ./*.partial ./out.lock 2>/dev/null || true)
+        if [[ $signal != KILL && -n $left ]]; then fail "SIG$signal left behind: $left"; fi
+        if ((status == 128 + $(kill -l "$signal") && earlier == ${#results[@]})); then
+            [[ $second != 0 && $(cat second.log) == *"another tarvix++ run is writing the results of the prefix out"* ]] ||
+                fail "a second run on the prefix, started while the first wrote, was not refused: $(tail -n 1 second.log)"
+            hit="$individuals individuals"
+            break
+        fi
+        echo "  $individuals individuals: the stop came too late (exit status $status), trying a larger input"
     done
-    [[ $(cat notes.txt) == "unrelated file of the user" ]] || fail "an unrelated file of the user changed"
-
-    # Mid-write: the kill came while the victim's data sat in its .partial file, not yet renamed.
-    if [[ -n $victim && $status == 137 && -s $victim.partial && $(cat "$victim") == "earlier $victim" ]]; then
-        hit="$individuals individuals: killed while writing $victim ($(stat -c %s "$victim.partial") bytes written)"
-        break
-    fi
-    echo "  $individuals individuals: the kill came too late (exit status $status), trying a larger input"
+    [[ -n $hit ]] || fail "could not stop the program with SIG$signal while it wrote its results"
+    echo "interrupt_test: SIG$signal while writing the results of $hit: the earlier set kept"
 done
-[[ -n $hit ]] || fail "could not kill the program in the middle of writing its results"
-echo "interrupt_test: passed; $hit"
