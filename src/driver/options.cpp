@@ -262,7 +262,7 @@ void check_starting_priors(const data& d)
     for (const prior_options& p : families)
         for (int k = 0; k < (p.f == family::r ? 3 : 1); ++k) {
             const auto [m, v] = starting_hyperparameters(d, p.f, k);
-            const bool gamma = p.f == family::length || p.f == family::gradient || p.f == family::sigma;
+            const bool gamma = gamma_family(p.f);
             std::vector<double> shapes = {gamma ? m * m / v : beta_a(m, v), gamma ? m / v : beta_b(m, v)};
             if (gamma) shapes.insert(shapes.end(), {d.proposal_k * m, d.proposal_k * v});
             const bool in_unit = gamma || (m > 0 && m < 1 && v > 0 && v < 1);

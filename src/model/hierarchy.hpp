@@ -41,6 +41,10 @@ double& family_value(data& d, family f, int j, int k);
 // The mean or spread hyperparameter of `f` (class k for r).
 double& family_hyper(data& d, family f, hyper_role role, int k);
 
+// Whether the values of family `f` are positive with mean–variance Gamma priors (length,
+// gradient, sigma) rather than in (0, 1) with mean–spread Beta priors.
+bool gamma_family(family f);
+
 // The mean and spread hyperparameters of family `f` (class k for r) at the start of a chain: the
 // means of their hyperpriors, the spread of the cluster-shape families twice that.
 std::pair<double, double> starting_hyperparameters(const data& d, family f, int k);

@@ -62,6 +62,8 @@ double hyperprior_log_density(const data& d, family f, hyper_role role, int k, d
 
 }  // namespace
 
+bool gamma_family(family f) { return traits(f).gamma; }
+
 std::pair<double, double> starting_hyperparameters(const data& d, family f, int k)
 {
     const bool shape = f == family::fraction || f == family::departure || f == family::length || f == family::gradient;
