@@ -216,18 +216,18 @@ void data::read_data()
     sex.clear();
     sample_ids.assign(nc, {});
 
-    std::vector<int> snp_lines(nc);
+    int total = 0;   // SNP lines of the first cohort's file, which every other must match
     for (std::size_t j = 0; j < nc; ++j) {
         cohort_scan c = scan_cohort(input_files[j], gz, bz2);
         n_individuals[j] = n_file_individuals[j] = c.individuals;
         sample_ids[j] = std::move(c.ids);
-        snp_lines[j] = c.snp_lines;
-        if (c.snp_lines != snp_lines[0])
+        if (j == 0)
+            total = c.snp_lines;
+        else if (c.snp_lines != total)
             throw run_error(input_files[j] + ": holds " + std::to_string(c.snp_lines) + " SNP lines but " +
-                            input_files[0] + " holds " + std::to_string(snp_lines[0]) +
+                            input_files[0] + " holds " + std::to_string(total) +
                             "; every cohort's file must list the same SNPs");
     }
-    const int total = snp_lines[0];
     std::cout << " # snps = " << total << std::endl;
 
     if (first_snp < 1)
