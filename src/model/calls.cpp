@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "model/likelihood.hpp"
+#include "numeric/elementary.hpp"
 #include "numeric/variates.hpp"
 #include "state/data.hpp"
 
@@ -22,7 +23,7 @@ void normalise_scores(std::array<double, 4>& p)
     const bool finite = std::isfinite(m);
     double sum = 0;
     for (int k = 0; k < 4; ++k) {
-        p[k] = (k == top && finite) ? 1.0 : std::exp(p[k] - m);
+        p[k] = (k == top && finite) ? 1.0 : portable::exp(p[k] - m);
         sum += p[k];
     }
     for (int k = 0; k < 4; ++k) p[k] /= sum;
@@ -46,7 +47,7 @@ struct class_score {
 
 class_score score_of_class(const data& d, int k, int j)
 {
-    return {density_of_class(d, k, j), std::log(d.lambda[j][k]), d.nonull && k == 3,
+    return {density_of_class(d, k, j), portable::log(d.lambda[j][k]), d.nonull && k == 3,
             d.chrX && k == 1 && !d.allow_male_hets};
 }
 

@@ -5,6 +5,7 @@
 
 #include "model/hierarchy.hpp"
 #include "numeric/densities.hpp"
+#include "numeric/elementary.hpp"
 
 namespace {
 constexpr double null_centre = 0.89;
@@ -16,7 +17,7 @@ class_density density_of_class(const data& d, int k, int j)
 {
     if (k == 3) {
         return {null_centre, null_centre, null_precision, 0, null_precision,
-                std::log(two_pi * std::sqrt(null_determinant))};
+                portable::log(two_pi * std::sqrt(null_determinant))};
     }
     const double s = d.sigma[j];
     const double t = d.varfrac[j];
@@ -31,7 +32,7 @@ class_density density_of_class(const data& d, int k, int j)
         c = -rho * s2 * t;
     }
     const double det = vx * vy - c * c;
-    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, c / det, vx / det, std::log(two_pi * std::sqrt(det))};
+    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, c / det, vx / det, portable::log(two_pi * std::sqrt(det))};
 }
 
 double data::log_posterior_X_given_K(int k, int j)
@@ -70,7 +71,7 @@ double data::log_posterior()
     for (int j = 0; j < n_cohorts; ++j)
         for (int k = 0; k < 4; ++k) t[0] += log_posterior_X_given_K(k, j);
     for (int j = 0; j < n_cohorts; ++j)
-        for (int k = 0; k < 4; ++k) t[1] += N[j][k] * std::log(lambda[j][k]);
+        for (int k = 0; k < 4; ++k) t[1] += N[j][k] * portable::log(lambda[j][k]);
     for (int j = 0; j < n_cohorts; ++j) t[2] += p_lambda(j);
 
     const double ac = c_alpha_cohorts, ap = c_alpha_prior_snp;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "numeric/elementary.hpp"
 #include "numeric/format.hpp"
 #include "numeric/table_cache.hpp"
 #include "state/error.hpp"
@@ -46,7 +47,7 @@ table_cache<AsymTable>& gamma2_tables()
     return cache;
 }
 
-double floored_exp(double e) { return e < log_density_floor ? 0.0 : std::exp(e); }
+double floored_exp(double e) { return e < log_density_floor ? 0.0 : portable::exp(e); }
 
 }  // namespace
 
@@ -167,7 +168,7 @@ const char* Normal::Name() const { return "Normal"; }
 
 double Normal::Density(double x) const
 {
-    return std::fabs(x) > 8.0 ? 0.0 : 0.39894228 * std::exp(-x * x / 2.0);
+    return std::fabs(x) > 8.0 ? 0.0 : 0.39894228 * portable::exp(-x * x / 2.0);
 }
 
 double Normal::Mean() const { return 0.0; }
@@ -186,7 +187,7 @@ Gamma1::Gamma1(double alpha)
 {
 }
 
-double Gamma1::Next() { return std::pow(PosGen::Next(), inv_alpha_); }
+double Gamma1::Next() { return portable::pow(PosGen::Next(), inv_alpha_); }
 
 const PosTable& Gamma1::table()
 {
@@ -197,10 +198,10 @@ const char* Gamma1::Name() const { return "Gamma1"; }
 double Gamma1::Density(double x) const
 {
     if (!log_gamma_known_) {
-        log_gamma_1_plus_alpha_ = std::lgamma(1.0 + alpha_);
+        log_gamma_1_plus_alpha_ = portable::lgamma(1.0 + alpha_);
         log_gamma_known_ = true;
     }
-    return floored_exp(-std::pow(x, inv_alpha_) - log_gamma_1_plus_alpha_);
+    return floored_exp(-portable::pow(x, inv_alpha_) - log_gamma_1_plus_alpha_);
 }
 
 double Gamma1::Mean() const { return alpha_; }
@@ -216,7 +217,7 @@ const char* Exponential::Name() const { return "Exponential"; }
 
 double Exponential::Density(double x) const
 {
-    return x < 0.0 || x > 40.0 ? 0.0 : std::exp(-x);
+    return x < 0.0 || x > 40.0 ? 0.0 : portable::exp(-x);
 }
 
 double Exponential::Mean() const { return 1.0; }
@@ -239,10 +240,10 @@ double Gamma2::Density(double x) const
     if (x <= 0.0)
         return 0.0;
     if (!log_gamma_known_) {
-        log_gamma_alpha_ = std::lgamma(alpha_);
+        log_gamma_alpha_ = portable::lgamma(alpha_);
         log_gamma_known_ = true;
     }
-    return floored_exp((alpha_ - 1.0) * std::log(x) - x - log_gamma_alpha_);
+    return floored_exp((alpha_ - 1.0) * portable::log(x) - x - log_gamma_alpha_);
 }
 
 double Gamma2::Mean() const { return alpha_; }

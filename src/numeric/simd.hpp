@@ -1,0 +1,77 @@
+#pragma once
+// Four doubles as one value (GCC vector extensions), for the per-point loops. Every operation
+// acts on each lane exactly as the same operation on a double does (IEEE arithmetic, no
+// contraction: -ffp-contract=off), so code written once for `double` and `vec4` gives the
+// same bits in every lane as the scalar code. The x86-64 baseline does a vec4 operation as two
+// SSE2 operations; a kernel also compiled with WIDE_LANES_TARGET runs as AVX2 (never FMA) when
+// `wide_lanes_active` says the processor and the C library allow it.
+#include <cstdint>
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__GLIBC__)
+#include <sys/platform/x86.h>
+#endif
+
+// The vector arguments of the inline helpers below never cross a compiled interface.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+using vec4 = double __attribute__((vector_size(32)));
+// Lane masks of vec4 comparisons (all bits set: true), and unsigned integer lanes.
+using lanes4 = std::int64_t __attribute__((vector_size(32)));
+using ulanes4 = std::uint64_t __attribute__((vector_size(32)));
+
+inline std::uint64_t bits_of(double x)
+{
+    std::uint64_t i;
+    std::memcpy(&i, &x, sizeof i);
+    return i;
+}
+inline ulanes4 bits_of(vec4 x)
+{
+    ulanes4 i;
+    std::memcpy(&i, &x, sizeof i);
+    return i;
+}
+inline double from_bits(std::uint64_t i)
+{
+    double x;
+    std::memcpy(&x, &i, sizeof x);
+    return x;
+}
+inline vec4 from_bits(ulanes4 i)
+{
+    vec4 x;
+    std::memcpy(&x, &i, sizeof x);
+    return x;
+}
+
+// a where the mask (or condition) holds, else b.
+inline double pick(bool m, double a, double b) { return m ? a : b; }
+inline vec4 pick(lanes4 m, vec4 a, vec4 b) { return m ? a : b; }
+inline std::uint64_t pick(bool m, std::uint64_t a, std::uint64_t b) { return m ? a : b; }
+inline ulanes4 pick(lanes4 m, ulanes4 a, ulanes4 b) { return m ? a : b; }
+
+// Entry i (per lane) of a table.
+inline double table_at(const double* t, std::uint64_t i) { return t[i]; }
+inline vec4 table_at(const double* t, ulanes4 i) { return vec4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]}; }
+
+// The value v in every lane of T.
+template <class T>
+inline T splat(double v)
+{
+    return T{} + v;
+}
+
+#if defined(__x86_64__) && defined(__GLIBC__)
+#define WIDE_LANES_TARGET __attribute__((target("avx2")))
+// AVX2 is there and not switched off (GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2 switches it off
+// for the C library and for this program alike).
+inline bool wide_lanes_active()
+{
+    static const bool active = CPU_FEATURE_ACTIVE(AVX2);
+    return active;
+}
+#else
+#define WIDE_LANES_TARGET
+inline bool wide_lanes_active() { return false; }
+#endif
