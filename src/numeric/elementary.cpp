@@ -349,7 +349,9 @@ double pow(double x, double y)
     return exp_lanes(q.hi, q.lo + y * l.lo);
 }
 
-double lgamma(double x)
+namespace {
+
+double lgamma_computed(double x)
 {
     if (!(x > 0) || x == infinity) return x == 0 || x == infinity ? infinity : not_a_number;
     parts g;
@@ -363,6 +365,24 @@ double lgamma(double x)
         return x < 8 ? lgamma_by_recurrence(x) : lgamma_stirling(x);
     }
     return g.hi + g.lo;
+}
+
+}  // namespace
+
+double lgamma(double x)
+{
+    // The same shapes come back again and again (fixed priors, the old value of a rejected
+    // move): the last value computed for an argument is kept in one of 1024 slots chosen by
+    // its bits. Empty slots hold the bits of +0, so +0 is always computed.
+    struct kept {
+        std::uint64_t bits;
+        double value;
+    };
+    static kept slots[1024] = {};
+    const std::uint64_t b = bits_of(x);
+    kept& k = slots[(b * 0x9e3779b97f4a7c15ULL) >> 54];
+    if (k.bits != b || b == 0) k = {b, lgamma_computed(x)};
+    return k.value;
 }
 
 }  // namespace portable

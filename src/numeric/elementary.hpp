@@ -60,7 +60,7 @@ template <class T>
 inline log_reduction<T> reduce_for_log(T x)
 {
     // Subnormal x is scaled exactly into the normal range.
-    const auto subnormal = bits_of(x) < 0x0010000000000000;
+    const auto subnormal = x < 0x1p-1022;
     const auto ix = pick(subnormal, bits_of(x * 0x1p52), bits_of(x));
     // tmp = ix - log_offset + 2^62, so that the exponent e + 1024 is a logical shift away.
     const auto tmp = ix - (log_offset - 0x4000000000000000);
@@ -94,8 +94,8 @@ inline T exp_lanes(T x, T tail)
     // The low 52 bits of z hold 2^51 + k; k = 32 e + j.
     const auto k = bits_of(z) & 0xfffffffffffff;
     const auto j2 = (k & 31) * 2;
-    const T t_hi = table_at(&exp_table[0][0], j2);
-    const T t_lo = table_at(&exp_table[0][0], j2 + 1);
+    T t_hi, t_lo;
+    table_pair_at(&exp_table[0][0], j2, t_hi, t_lo);
     const T p = r + r * r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720)))));
     const T y = t_hi + (t_hi * p + t_lo);
     // 2^e as 2^floor(e/2) 2^ceil(e/2), both normal: exact scaling unless the result is not.

@@ -1,10 +1,10 @@
 #pragma once
-// Four doubles as one value (GCC vector extensions), for the per-point loops. Every operation
-// acts on each lane exactly as the same operation on a double does (IEEE arithmetic, no
-// contraction: -ffp-contract=off), so code written once for `double` and `vec4` gives the
-// same bits in every lane as the scalar code. The x86-64 baseline does a vec4 operation as two
-// SSE2 operations; a kernel also compiled with WIDE_LANES_TARGET runs as AVX2 (never FMA) when
-// `wide_lanes_active` says the processor and the C library allow it.
+// Four (or two) doubles as one value (GCC vector extensions), for the per-point loops and the
+// strip tables. Every operation acts on each lane exactly as the same operation on a double
+// does (IEEE arithmetic, no contraction: -ffp-contract=off), so code written once for `double`
+// and a vector gives the same bits in every lane as the scalar code. The x86-64 baseline does
+// a vec4 operation as two SSE2 operations; a kernel also compiled with WIDE_LANES_TARGET runs
+// as AVX2 (never FMA) when `wide_lanes_active` says the processor and the C library allow it.
 #include <cstdint>
 #include <cstring>
 
@@ -19,6 +19,10 @@ using vec4 = double __attribute__((vector_size(32)));
 // Lane masks of vec4 comparisons (all bits set: true), and unsigned integer lanes.
 using lanes4 = std::int64_t __attribute__((vector_size(32)));
 using ulanes4 = std::uint64_t __attribute__((vector_size(32)));
+// Two doubles as one value: one SSE2 operation.
+using vec2 = double __attribute__((vector_size(16)));
+using lanes2 = std::int64_t __attribute__((vector_size(16)));
+using ulanes2 = std::uint64_t __attribute__((vector_size(16)));
 
 inline std::uint64_t bits_of(double x)
 {
@@ -29,6 +33,12 @@ inline std::uint64_t bits_of(double x)
 inline ulanes4 bits_of(vec4 x)
 {
     ulanes4 i;
+    std::memcpy(&i, &x, sizeof i);
+    return i;
+}
+inline ulanes2 bits_of(vec2 x)
+{
+    ulanes2 i;
     std::memcpy(&i, &x, sizeof i);
     return i;
 }
@@ -44,20 +54,55 @@ inline vec4 from_bits(ulanes4 i)
     std::memcpy(&x, &i, sizeof x);
     return x;
 }
+inline vec2 from_bits(ulanes2 i)
+{
+    vec2 x;
+    std::memcpy(&x, &i, sizeof x);
+    return x;
+}
 
 // a where the mask (or condition) holds, else b.
 inline double pick(bool m, double a, double b) { return m ? a : b; }
 inline vec4 pick(lanes4 m, vec4 a, vec4 b) { return m ? a : b; }
 inline std::uint64_t pick(bool m, std::uint64_t a, std::uint64_t b) { return m ? a : b; }
 inline ulanes4 pick(lanes4 m, ulanes4 a, ulanes4 b) { return m ? a : b; }
+inline vec2 pick(lanes2 m, vec2 a, vec2 b) { return m ? a : b; }
+inline ulanes2 pick(lanes2 m, ulanes2 a, ulanes2 b) { return m ? a : b; }
+
+// Whether the condition holds in every lane, in some lane.
+inline bool all_of(bool m) { return m; }
+inline bool all_of(lanes4 m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
+inline bool any_of(lanes2 m) { return (m[0] | m[1]) != 0; }
+inline bool any_of(lanes4 m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 
 // Entry i (per lane) of a table.
 inline double table_at(const double* t, std::uint64_t i) { return t[i]; }
 inline vec4 table_at(const double* t, ulanes4 i) { return vec4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]}; }
+inline vec2 table_at(const double* t, ulanes2 i) { return vec2{t[i[0]], t[i[1]]}; }
+// Entries i and i + 1 (per lane) of a table, loaded together.
+inline void table_pair_at(const double* t, std::uint64_t i, double& a, double& b)
+{
+    a = t[i];
+    b = t[i + 1];
+}
+inline void table_pair_at(const double* t, ulanes4 i, vec4& a, vec4& b)
+{
+    vec2 r[4];
+    for (int l = 0; l < 4; ++l) std::memcpy(&r[l], t + i[l], sizeof r[l]);
+    a = vec4{r[0][0], r[1][0], r[2][0], r[3][0]};
+    b = vec4{r[0][1], r[1][1], r[2][1], r[3][1]};
+}
+inline void table_pair_at(const double* t, ulanes2 i, vec2& a, vec2& b)
+{
+    vec2 r[2];
+    for (int l = 0; l < 2; ++l) std::memcpy(&r[l], t + i[l], sizeof r[l]);
+    a = vec2{r[0][0], r[1][0]};
+    b = vec2{r[0][1], r[1][1]};
+}
 
 // The value v in every lane of T.
 template <class T>
-inline T splat(double v)
+[[gnu::always_inline]] inline T splat(double v)
 {
     return T{} + v;
 }
