@@ -39,7 +39,7 @@ cohort_scores scores_of_cohort(const data& d, int j)
 // maxima), exponentiated and divided by their sum taken in class order. The largest score's
 // own exponential is exp(0) = 1 when it is finite, so only the other three are computed.
 template <class T, class M>
-inline void class_probabilities(const cohort_scores& classes, T x, T y, M male, T (&p)[4])
+[[gnu::always_inline]] inline void class_probabilities(const cohort_scores& classes, T x, T y, M male, T (&p)[4])
 {
     for (int k = 0; k < 4; ++k) {
         const class_score& cs = classes[k];

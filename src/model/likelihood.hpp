@@ -12,7 +12,7 @@ struct class_density {
 
     // Quadratic form Q of the point (x, y) about the centre, per lane of T (double or vec4).
     template <class T>
-    T quad(T x, T y) const
+    [[gnu::always_inline]] T quad(T x, T y) const
     {
         const T dx = x - mx;
         const T dy = y - my;
@@ -20,7 +20,7 @@ struct class_density {
     }
     // log phi_k(x, y).
     template <class T>
-    T log_phi(T x, T y) const
+    [[gnu::always_inline]] T log_phi(T x, T y) const
     {
         return -0.5 * quad(x, y) - log_norm;
     }

@@ -108,8 +108,8 @@ double dgamma(double x, double a, double b, int log_flag)
 
 double log_dscaled_Inv_Chi_Squared(double x, double nu, double s2)
 {
-    return (nu / 2.0) * portable::log(nu * s2 / 2.0) - portable::lgamma(nu / 2.0) - (nu / 2.0 + 1.0) * portable::log(x) -
-           nu * s2 / (2.0 * x);
+    return (nu / 2.0) * portable::log(nu * s2 / 2.0) - portable::lgamma(nu / 2.0) -
+           (nu / 2.0 + 1.0) * portable::log(x) - nu * s2 / (2.0 * x);
 }
 
 double ddirichlet(const double* x, const double* alpha, const int* K)

@@ -57,7 +57,7 @@ struct log_reduction {
 };
 
 template <class T>
-inline log_reduction<T> reduce_for_log(T x)
+[[gnu::always_inline]] inline log_reduction<T> reduce_for_log(T x)
 {
     // Subnormal x is scaled exactly into the normal range.
     const auto subnormal = x < 0x1p-1022;
@@ -81,7 +81,7 @@ inline log_reduction<T> reduce_for_log(T x)
 // e^(x + tail), |tail| below 2^-30, per lane of T (double or vec4): the one exp of the program,
 // inline so that the per-point loops run it in vector lanes.
 template <class T>
-inline T exp_lanes(T x, T tail)
+[[gnu::always_inline]] inline T exp_lanes(T x, T tail)
 {
     using namespace detail;
     // Outside [-746, 710] the result is 0 or infinity whatever the reduction; clamping keeps
@@ -109,7 +109,7 @@ inline T exp_lanes(T x, T tail)
 // ln x for positive finite x per lane of T: head + z exactly as s + t + z.lo, ln(1 + z) - z
 // from the rounded z, whose error there is below 2^-68.
 template <class T>
-inline T log_lanes(T x)
+[[gnu::always_inline]] inline T log_lanes(T x)
 {
     const detail::log_reduction<T> r = detail::reduce_for_log(x);
     const T zh = r.z_hi + r.z_lo;

@@ -12,7 +12,8 @@
 #include <sys/platform/x86.h>
 #endif
 
-// The vector arguments of the inline helpers below never cross a compiled interface.
+// Every function that takes or gives a vector is always inlined, so vectors never cross a
+// compiled interface: a baseline copy and an AVX2 copy would pass them differently.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 using vec4 = double __attribute__((vector_size(32)));
@@ -24,37 +25,37 @@ using vec2 = double __attribute__((vector_size(16)));
 using lanes2 = std::int64_t __attribute__((vector_size(16)));
 using ulanes2 = std::uint64_t __attribute__((vector_size(16)));
 
-inline std::uint64_t bits_of(double x)
+[[gnu::always_inline]] inline std::uint64_t bits_of(double x)
 {
     std::uint64_t i;
     std::memcpy(&i, &x, sizeof i);
     return i;
 }
-inline ulanes4 bits_of(vec4 x)
+[[gnu::always_inline]] inline ulanes4 bits_of(vec4 x)
 {
     ulanes4 i;
     std::memcpy(&i, &x, sizeof i);
     return i;
 }
-inline ulanes2 bits_of(vec2 x)
+[[gnu::always_inline]] inline ulanes2 bits_of(vec2 x)
 {
     ulanes2 i;
     std::memcpy(&i, &x, sizeof i);
     return i;
 }
-inline double from_bits(std::uint64_t i)
+[[gnu::always_inline]] inline double from_bits(std::uint64_t i)
 {
     double x;
     std::memcpy(&x, &i, sizeof x);
     return x;
 }
-inline vec4 from_bits(ulanes4 i)
+[[gnu::always_inline]] inline vec4 from_bits(ulanes4 i)
 {
     vec4 x;
     std::memcpy(&x, &i, sizeof x);
     return x;
 }
-inline vec2 from_bits(ulanes2 i)
+[[gnu::always_inline]] inline vec2 from_bits(ulanes2 i)
 {
     vec2 x;
     std::memcpy(&x, &i, sizeof x);
@@ -62,37 +63,43 @@ inline vec2 from_bits(ulanes2 i)
 }
 
 // a where the mask (or condition) holds, else b.
-inline double pick(bool m, double a, double b) { return m ? a : b; }
-inline vec4 pick(lanes4 m, vec4 a, vec4 b) { return m ? a : b; }
-inline std::uint64_t pick(bool m, std::uint64_t a, std::uint64_t b) { return m ? a : b; }
-inline ulanes4 pick(lanes4 m, ulanes4 a, ulanes4 b) { return m ? a : b; }
-inline vec2 pick(lanes2 m, vec2 a, vec2 b) { return m ? a : b; }
-inline ulanes2 pick(lanes2 m, ulanes2 a, ulanes2 b) { return m ? a : b; }
+[[gnu::always_inline]] inline double pick(bool m, double a, double b) { return m ? a : b; }
+[[gnu::always_inline]] inline vec4 pick(lanes4 m, vec4 a, vec4 b) { return m ? a : b; }
+[[gnu::always_inline]] inline std::uint64_t pick(bool m, std::uint64_t a, std::uint64_t b)
+{
+    return m ? a : b;
+}
+[[gnu::always_inline]] inline ulanes4 pick(lanes4 m, ulanes4 a, ulanes4 b) { return m ? a : b; }
+[[gnu::always_inline]] inline vec2 pick(lanes2 m, vec2 a, vec2 b) { return m ? a : b; }
+[[gnu::always_inline]] inline ulanes2 pick(lanes2 m, ulanes2 a, ulanes2 b) { return m ? a : b; }
 
 // Whether the condition holds in every lane, in some lane.
-inline bool all_of(bool m) { return m; }
-inline bool all_of(lanes4 m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
-inline bool any_of(lanes2 m) { return (m[0] | m[1]) != 0; }
-inline bool any_of(lanes4 m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+[[gnu::always_inline]] inline bool all_of(bool m) { return m; }
+[[gnu::always_inline]] inline bool all_of(lanes4 m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
+[[gnu::always_inline]] inline bool any_of(lanes2 m) { return (m[0] | m[1]) != 0; }
+[[gnu::always_inline]] inline bool any_of(lanes4 m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
 
 // Entry i (per lane) of a table.
-inline double table_at(const double* t, std::uint64_t i) { return t[i]; }
-inline vec4 table_at(const double* t, ulanes4 i) { return vec4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]}; }
-inline vec2 table_at(const double* t, ulanes2 i) { return vec2{t[i[0]], t[i[1]]}; }
+[[gnu::always_inline]] inline double table_at(const double* t, std::uint64_t i) { return t[i]; }
+[[gnu::always_inline]] inline vec4 table_at(const double* t, ulanes4 i)
+{
+    return vec4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]};
+}
+[[gnu::always_inline]] inline vec2 table_at(const double* t, ulanes2 i) { return vec2{t[i[0]], t[i[1]]}; }
 // Entries i and i + 1 (per lane) of a table, loaded together.
-inline void table_pair_at(const double* t, std::uint64_t i, double& a, double& b)
+[[gnu::always_inline]] inline void table_pair_at(const double* t, std::uint64_t i, double& a, double& b)
 {
     a = t[i];
     b = t[i + 1];
 }
-inline void table_pair_at(const double* t, ulanes4 i, vec4& a, vec4& b)
+[[gnu::always_inline]] inline void table_pair_at(const double* t, ulanes4 i, vec4& a, vec4& b)
 {
     vec2 r[4];
     for (int l = 0; l < 4; ++l) std::memcpy(&r[l], t + i[l], sizeof r[l]);
     a = vec4{r[0][0], r[1][0], r[2][0], r[3][0]};
     b = vec4{r[0][1], r[1][1], r[2][1], r[3][1]};
 }
-inline void table_pair_at(const double* t, ulanes2 i, vec2& a, vec2& b)
+[[gnu::always_inline]] inline void table_pair_at(const double* t, ulanes2 i, vec2& a, vec2& b)
 {
     vec2 r[2];
     for (int l = 0; l < 2; ++l) std::memcpy(&r[l], t + i[l], sizeof r[l]);
@@ -111,12 +118,12 @@ template <class T>
 #define WIDE_LANES_TARGET __attribute__((target("avx2")))
 // AVX2 is there and not switched off (GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2 switches it off
 // for the C library and for this program alike).
-inline bool wide_lanes_active()
+[[gnu::always_inline]] inline bool wide_lanes_active()
 {
     static const bool active = CPU_FEATURE_ACTIVE(AVX2);
     return active;
 }
 #else
 #define WIDE_LANES_TARGET
-inline bool wide_lanes_active() { return false; }
+[[gnu::always_inline]] inline bool wide_lanes_active() { return false; }
 #endif

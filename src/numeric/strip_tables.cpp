@@ -83,8 +83,8 @@ template <class T>
 constexpr int two_sided_limit = AsymTable::end_slot;
 
 // The edges of one side of a two-sided gamma table outwards from the mode, laid as lay_strips
-// lays them (x + 0.01 / density or x - 0.01 / density): n with a positive density, then the one whose density is 0 (n = two_sided_limit: the
-// side does not fit).
+// lays them (x + 0.01 / density, or x - 0.01 / density): n with a positive density, then the
+// one whose density is 0 (n = two_sided_limit: the side does not fit).
 struct strip_chain {
     double x[two_sided_limit], f[two_sided_limit];
     int n;
