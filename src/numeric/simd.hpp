@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GLIBC__)
+#if defined(__x86_64__) && defined(__GLIBC__) && !defined(__clang__)
 #include <sys/platform/x86.h>
 #endif
 
@@ -114,13 +114,21 @@ template <class T>
     return T{} + v;
 }
 
-#if defined(__x86_64__) && defined(__GLIBC__)
+#if defined(__x86_64__) && defined(__GLIBC__) && !defined(__clang__)
 #define WIDE_LANES_TARGET __attribute__((target("avx2")))
 // AVX2 is there and not switched off (GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2 switches it off
 // for the C library and for this program alike).
 [[gnu::always_inline]] inline bool wide_lanes_active()
 {
     static const bool active = CPU_FEATURE_ACTIVE(AVX2);
+    return active;
+}
+#elif defined(__x86_64__)
+// clang (the fuzz builds) cannot read the C library's header; it asks the processor alone.
+#define WIDE_LANES_TARGET __attribute__((target("avx2")))
+[[gnu::always_inline]] inline bool wide_lanes_active()
+{
+    static const bool active = __builtin_cpu_supports("avx2");
     return active;
 }
 #else
