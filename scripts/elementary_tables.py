@@ -51,7 +51,7 @@ print("};")
 # log: the mantissa range [m0, 2 m0) split into 128 intervals of equal width in the bit
 # pattern; interval 75 is centred on 1 so that arguments near 1 take c = 1 and no table term.
 offset = 0x3FF0000000000000 - 75 * 2**45 - 2**44
-print(f"constexpr std::int64_t log_offset = {offset:#x};")
+print(f"constexpr std::uint64_t log_offset = {offset:#x};")
 print("// Per interval: c (at most 10 significant bits, near 1 / the interval's centre), and")
 print("// -ln c as a multiple of 2^-42 plus the rest.")
 print("const double log_table[128][3] = {")
