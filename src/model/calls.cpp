@@ -1,7 +1,10 @@
-#include <cmath>
+#include <algorithm>
 #include <iostream>
 
 #include "model/likelihood.hpp"
+#include "numeric/elementary.hpp"
+#include "numeric/random.hpp"
+#include "numeric/simd.hpp"
 #include "numeric/variates.hpp"
 #include "state/data.hpp"
 
@@ -9,32 +12,6 @@ namespace {
 
 // A log weight that makes a class practically impossible while keeping the arithmetic finite.
 constexpr double closed_class = -1000000;
-
-// Turns four log scores into probabilities in place: subtract the maximum (the first of equal
-// maxima), exponentiate, divide by the sum. exp(0) = 1 exactly, so the maximum's own
-// exponential is skipped when it is finite.
-void normalise_scores(std::array<double, 4>& p)
-{
-    int top = 0;
-    for (int k = 1; k < 4; ++k)
-        if (p[k] > p[top]) top = k;
-    const double m = p[top];
-    const bool finite = std::isfinite(m);
-    double sum = 0;
-    for (int k = 0; k < 4; ++k) {
-        p[k] = (k == top && finite) ? 1.0 : std::exp(p[k] - m);
-        sum += p[k];
-    }
-    for (int k = 0; k < 4; ++k) p[k] /= sum;
-}
-
-int most_probable(const std::array<double, 4>& p)
-{
-    int best = 0;
-    for (int k = 1; k < 4; ++k)
-        if (p[k] > p[best]) best = k;
-    return best;
-}
 
 // Per-class constants of the score log(lambda_k) + log phi_k, computed once per class and cohort.
 struct class_score {
@@ -46,37 +23,132 @@ struct class_score {
 
 class_score score_of_class(const data& d, int k, int j)
 {
-    return {density_of_class(d, k, j), std::log(d.lambda[j][k]), d.nonull && k == 3,
+    return {density_of_class(d, k, j), portable::log(d.lambda[j][k]), d.nonull && k == 3,
             d.chrX && k == 1 && !d.allow_male_hets};
 }
 
-double score(const class_score& cs, double x, double y, bool male)
+using cohort_scores = std::array<class_score, 4>;
+
+cohort_scores scores_of_cohort(const data& d, int j)
 {
-    if (cs.closed) return closed_class;
-    if (cs.closed_to_males && male) return closed_class;
-    return cs.log_lambda + cs.density.log_phi(x, y);
+    return {score_of_class(d, 0, j), score_of_class(d, 1, j), score_of_class(d, 2, j), score_of_class(d, 3, j)};
 }
 
-// The four class scores of one cohort, computed once per call.
-struct cohort_scores {
-    std::array<class_score, 4> classes;
-
-    cohort_scores(const data& d, int j)
-        : classes{score_of_class(d, 0, j), score_of_class(d, 1, j), score_of_class(d, 2, j), score_of_class(d, 3, j)}
-    {
+// The four class probabilities of the points (x, y), one point per lane of T (double or vec4;
+// `male` a bool or a lane mask): the class scores, less the largest (the first of equal
+// maxima), exponentiated and divided by their sum taken in class order. The largest score's
+// own exponential is exp(0) = 1 when it is finite, so only the other three are computed.
+template <class T, class M>
+[[gnu::always_inline]] inline void class_probabilities(const cohort_scores& classes, T x, T y, M male, T (&p)[4])
+{
+    for (int k = 0; k < 4; ++k) {
+        const class_score& cs = classes[k];
+        p[k] = cs.closed ? splat<T>(closed_class) : cs.log_lambda + cs.density.log_phi(x, y);
+        if (cs.closed_to_males) p[k] = pick(male, splat<T>(closed_class), p[k]);
     }
-
-    // The class probabilities of the point (x, y) into p.
-    void probabilities(double x, double y, bool male, std::array<double, 4>& p) const
-    {
-        for (int k = 0; k < 4; ++k) p[k] = score(classes[k], x, y, male);
-        normalise_scores(p);
+    T m = p[0], top = splat<T>(0);
+    for (int k = 1; k < 4; ++k) {
+        const auto larger = p[k] > m;
+        m = pick(larger, p[k], m);
+        top = pick(larger, splat<T>(k), top);
     }
-};
+    const T zero = splat<T>(0), one = splat<T>(1);
+    if (all_of(m - m == 0.0)) {
+        // The scores other than the largest, in class order, and their exponentials.
+        const T e0 = portable::exp_lanes(pick(top == 0.0, p[1], p[0]) - m, zero);
+        const T e1 = portable::exp_lanes(pick(top <= 1.0, p[2], p[1]) - m, zero);
+        const T e2 = portable::exp_lanes(pick(top <= 2.0, p[3], p[2]) - m, zero);
+        p[0] = pick(top == 0.0, one, e0);
+        p[1] = pick(top == 1.0, one, pick(top == 0.0, e0, e1));
+        p[2] = pick(top == 2.0, one, pick(top < 2.0, e1, e2));
+        p[3] = pick(top == 3.0, one, e2);
+    } else {
+        for (int k = 0; k < 4; ++k) p[k] = portable::exp_lanes(p[k] - m, zero);
+    }
+    T sum = zero;
+    for (int k = 0; k < 4; ++k) sum += p[k];
+    for (int k = 0; k < 4; ++k) p[k] /= sum;
+}
+
+// The class probabilities of every point of a cohort into `out`, four points at a time; `sex`
+// is null outside X mode.
+[[gnu::always_inline]] inline void point_probabilities(const cohort_scores& classes, const std::vector<xy>& pts,
+                                                       const int* sex, std::array<double, 4>* out)
+{
+    const std::size_t n = pts.size();
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const vec4 x{pts[i][0], pts[i + 1][0], pts[i + 2][0], pts[i + 3][0]};
+        const vec4 y{pts[i][1], pts[i + 1][1], pts[i + 2][1], pts[i + 3][1]};
+        lanes4 male{};
+        if (sex != nullptr) male = lanes4{sex[i], sex[i + 1], sex[i + 2], sex[i + 3]} == 1;
+        vec4 p[4];
+        class_probabilities(classes, x, y, male, p);
+        for (int l = 0; l < 4; ++l) out[i + l] = {p[0][l], p[1][l], p[2][l], p[3][l]};
+    }
+    for (; i < n; ++i) {
+        double p[4];
+        class_probabilities(classes, pts[i][0], pts[i][1], sex != nullptr && sex[i] == 1, p);
+        out[i] = {p[0], p[1], p[2], p[3]};
+    }
+}
+
+void point_probabilities_baseline(const cohort_scores& classes, const std::vector<xy>& pts, const int* sex,
+                                  std::array<double, 4>* out)
+{
+    point_probabilities(classes, pts, sex, out);
+}
+
+WIDE_LANES_TARGET void point_probabilities_wide(const cohort_scores& classes, const std::vector<xy>& pts,
+                                                const int* sex, std::array<double, 4>* out)
+{
+    point_probabilities(classes, pts, sex, out);
+}
+
+// The class probabilities of every point of cohort j into call_probs[j].
+void cohort_probabilities(data& d, int j)
+{
+    const cohort_scores classes = scores_of_cohort(d, j);
+    const int* sex = d.chrX ? d.point_sex[j].data() : nullptr;
+    auto* const run = wide_lanes_active() ? point_probabilities_wide : point_probabilities_baseline;
+    run(classes, d.snps[d.current_snp].points[j], sex, d.call_probs[j].data());
+}
+
+int most_probable(const std::array<double, 4>& p)
+{
+    int best = 0;
+    for (int k = 1; k < 4; ++k)
+        if (p[k] > p[best]) best = k;
+    return best;
+}
 
 int choose_call(bool sampling, const std::array<double, 4>& p)
 {
-    return sampling ? rmultinom(p.data(), 4) - 1 : most_probable(p);
+    return sampling ? rmultinom_walk(p.data(), 4, Random::base_draw()) - 1 : most_probable(p);
+}
+
+// The calls of the points of cohort j from call_probs[j], with the class counts and members:
+// one uniform draw per point in point order when sampling, drawn a block at a time.
+void call_points(data& d, int j)
+{
+    const std::vector<xy>& pts = d.snps[d.current_snp].points[j];
+    const std::size_t n = pts.size();
+    std::array<class_members, 4>& members = d.members[j];
+    for (class_members& m : members) m.clear(n);
+    constexpr std::size_t block = 64;
+    double u[block];
+    for (std::size_t first = 0; first < n; first += block) {
+        const std::size_t size = std::min(block, n - first);
+        if (d.sampling) Random::base_draws(u, size);
+        for (std::size_t l = 0; l < size; ++l) {
+            const std::size_t i = first + l;
+            const std::array<double, 4>& p = d.call_probs[j][i];
+            const int call = d.sampling ? rmultinom_walk(p.data(), 4, u[l]) - 1 : most_probable(p);
+            d.calls[j][i] = call;
+            members[call].add(pts[i]);
+        }
+    }
+    for (int k = 0; k < 4; ++k) d.N[j][k] = static_cast<int>(members[k].size);
 }
 
 }  // namespace
@@ -86,21 +158,16 @@ void data::update_calls()
     if (print_names) std::cout << "update_calls()" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
         N[j] = {0, 0, 0, 0};
-        const cohort_scores scores(*this, j);
         if (!clumped) {
-            const std::vector<xy>& pts = snps[current_snp].points[j];
-            for (class_members& m : members[j]) m.clear();
-            for (std::size_t i = 0; i < pts.size(); ++i) {
-                scores.probabilities(pts[i][0], pts[i][1], is_male(j, i), call_probs[j][i]);
-                const int call = choose_call(sampling, call_probs[j][i]);
-                calls[j][i] = call;
-                N[j][call] += 1;
-                members[j][call].add(pts[i]);
-            }
+            cohort_probabilities(*this, j);
+            call_points(*this, j);
         } else {
+            const cohort_scores classes = scores_of_cohort(*this, j);
             for (auto& [x, column] : snps[current_snp].clumps[j])
                 for (auto& [row, c] : column) {
-                    scores.probabilities(x, row.y, row.male, c.probs);
+                    double p[4];
+                    class_probabilities(classes, x, row.y, row.male, p);
+                    c.probs = {p[0], p[1], p[2], p[3]};
                     c.call = choose_call(sampling, c.probs);
                     N[j][c.call] += c.w;
                 }
@@ -111,10 +178,5 @@ void data::update_calls()
 
 void data::update_call_probs()
 {
-    for (int j = 0; j < n_cohorts; ++j) {
-        const cohort_scores scores(*this, j);
-        const std::vector<xy>& pts = snps[current_snp].points[j];
-        for (std::size_t i = 0; i < pts.size(); ++i)
-            scores.probabilities(pts[i][0], pts[i][1], is_male(j, i), call_probs[j][i]);
-    }
+    for (int j = 0; j < n_cohorts; ++j) cohort_probabilities(*this, j);
 }

@@ -1,7 +1,7 @@
 #pragma once
-#include <cmath>
 #include <utility>
 
+#include "numeric/elementary.hpp"
 #include "state/data.hpp"
 
 // Shared pieces of the hierarchical model: the mean–spread Beta and mean–variance Gamma
@@ -22,14 +22,14 @@ double gamma_prior_draw(double m, double v);
 // Log density at x of Normal(mean, var), the prior of one centre coordinate.
 inline double centre_log_density(double x, double mean, double var)
 {
-    return -0.5 * (std::log(two_pi * var) + (x - mean) * (x - mean) / var);
+    return -0.5 * (portable::log(two_pi * var) + (x - mean) * (x - mean) / var);
 }
 
 // Gamma log density by shape and rate. Non-positive x gives NaN or -inf, which no
 // acceptance test takes.
 inline double gamma_log_density(double x, double shape, double rate)
 {
-    return (shape - 1) * std::log(x) + shape * std::log(rate) - std::lgamma(shape) - rate * x;
+    return (shape - 1) * portable::log(x) + shape * portable::log(rate) - portable::lgamma(shape) - rate * x;
 }
 
 // Log prior of one per-cohort value of `f` given its mean and spread hyperparameters

@@ -1,6 +1,5 @@
 #pragma once
-#include <cmath>
-
+#include "numeric/simd.hpp"
 #include "state/data.hpp"
 
 // The bivariate normal density of one class of one cohort, reduced to what the inner loops
@@ -11,15 +10,20 @@ struct class_density {
     double a, b, e;
     double log_norm;
 
-    // Quadratic form Q of the point (x, y) about the centre.
-    double quad(double x, double y) const
+    // Quadratic form Q of the point (x, y) about the centre, per lane of T (double or vec4).
+    template <class T>
+    [[gnu::always_inline]] T quad(T x, T y) const
     {
-        const double dx = x - mx;
-        const double dy = y - my;
+        const T dx = x - mx;
+        const T dy = y - my;
         return a * dx * dx + 2 * b * dx * dy + e * dy * dy;
     }
     // log phi_k(x, y).
-    double log_phi(double x, double y) const { return -0.5 * quad(x, y) - log_norm; }
+    template <class T>
+    [[gnu::always_inline]] T log_phi(T x, T y) const
+    {
+        return -0.5 * quad(x, y) - log_norm;
+    }
 };
 
 // Density of class k (0, 1, 2 genotype classes; 3 the fixed null class) of cohort j, from the

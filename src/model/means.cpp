@@ -3,6 +3,7 @@
 
 #include "model/hierarchy.hpp"
 #include "numeric/densities.hpp"
+#include "numeric/elementary.hpp"
 #include "state/data.hpp"
 
 namespace {
@@ -84,11 +85,11 @@ double data::p_mu()
     total += log_dbeta(fraction_mean, fraction_mean_prior[0], fraction_mean_prior[1]);
     total += log_dbeta(fraction_var, fraction_var_prior[0], fraction_var_prior[1]);
     // Normal(1, 1000) hyperprior of each centre-mean coordinate.
-    total += -0.5 * (std::log(6283.185308) + (center_mean[0] - 1) * (center_mean[0] - 1) / 1000);
-    total += -0.5 * (std::log(6283.185308) + (center_mean[1] - 1) * (center_mean[1] - 1) / 1000);
+    total += -0.5 * (portable::log(6283.185308) + (center_mean[0] - 1) * (center_mean[0] - 1) / 1000);
+    total += -0.5 * (portable::log(6283.185308) + (center_mean[1] - 1) * (center_mean[1] - 1) / 1000);
     // Scaled inverse chi-square of the centre variance.
     const double nu = center_var_prior_df, s2 = center_var_prior_mean;
-    total += (nu / 2) * std::log(nu * s2 / 2) - std::lgamma(nu / 2) - (1 + nu / 2) * std::log(center_var) -
+    total += (nu / 2) * portable::log(nu * s2 / 2) - portable::lgamma(nu / 2) - (1 + nu / 2) * portable::log(center_var) -
              nu * s2 / (2 * center_var);
     return total;
 }

@@ -1,10 +1,10 @@
 // Genotype proportions, cohort allele frequencies, their shared mean and the null share.
-#include <cmath>
 #include <iostream>
 
 #include "model/hierarchy.hpp"
 #include "model/proposal.hpp"
 #include "numeric/densities.hpp"
+#include "numeric/elementary.hpp"
 #include "numeric/variates.hpp"
 
 namespace {
@@ -29,7 +29,7 @@ std::array<double, 3> genotype_weights(const data& d, int j, double a)
 double dirichlet_change(double old_param, double new_param, double log_lambda)
 {
     if (old_param == 0 && new_param == 0) return 0;
-    return (new_param - old_param) * log_lambda + std::lgamma(old_param) - std::lgamma(new_param);
+    return (new_param - old_param) * log_lambda + portable::lgamma(old_param) - portable::lgamma(new_param);
 }
 
 }  // namespace
@@ -65,10 +65,10 @@ double data::p_lambda(int j)
     for (int k = 0; k < 3; ++k) {
         const double param = c * (1 - e) * p[k];
         if (param == 0) continue;   // a class the cohort cannot have
-        total += (param - 1) * std::log(lambda[j][k]) - std::lgamma(param);
+        total += (param - 1) * portable::log(lambda[j][k]) - portable::lgamma(param);
     }
     if (c * e == 0) return total;
-    return total + (c * e - 1) * std::log(lambda[j][3]) - std::lgamma(c * e);
+    return total + (c * e - 1) * portable::log(lambda[j][3]) - portable::lgamma(c * e);
 }
 
 double data::MH_alpha_density(int j, double old_value, double new_value)
@@ -78,7 +78,7 @@ double data::MH_alpha_density(int j, double old_value, double new_value)
     const std::array<double, 3> p_old = genotype_weights(*this, j, old_value);
     const std::array<double, 3> p_new = genotype_weights(*this, j, new_value);
     double R = 0;
-    for (int k = 0; k < 3; ++k) R += dirichlet_change(ce * p_old[k], ce * p_new[k], std::log(lambda[j][k]));
+    for (int k = 0; k < 3; ++k) R += dirichlet_change(ce * p_old[k], ce * p_new[k], portable::log(lambda[j][k]));
     const double A = beta_a(alpha_star, c_alpha_cohorts), B = beta_b(alpha_star, c_alpha_cohorts);
     return R + log_dbeta(new_value, A, B) - log_dbeta(old_value, A, B);
 }
@@ -90,8 +90,8 @@ double data::MH_eta_density(int j, double old_value, double new_value)
     const std::array<double, 3> p = genotype_weights(*this, j, alpha[j]);
     double R = 0;
     for (int k = 0; k < 3; ++k)
-        R += dirichlet_change(c * p[k] * (1 - old_value), c * p[k] * (1 - new_value), std::log(lambda[j][k]));
-    R += dirichlet_change(c * old_value, c * new_value, std::log(lambda[j][3]));
+        R += dirichlet_change(c * p[k] * (1 - old_value), c * p[k] * (1 - new_value), portable::log(lambda[j][k]));
+    R += dirichlet_change(c * old_value, c * new_value, portable::log(lambda[j][3]));
     const double A = beta_a(eta_mean, eta_var), B = beta_b(eta_mean, eta_var);
     return R + log_dbeta(new_value, A, B) - log_dbeta(old_value, A, B);
 }

@@ -1,9 +1,8 @@
 #include "model/proposal.hpp"
 
-#include <cmath>
-
 #include "model/hierarchy.hpp"
 #include "numeric/densities.hpp"
+#include "numeric/elementary.hpp"
 #include "numeric/random.hpp"
 #include "numeric/variates.hpp"
 
@@ -44,7 +43,7 @@ bool accept_move(bool sampling, double log_ratio, double log_ratio_mh)
 {
     if (!sampling) return log_ratio > 0;
     const double u = Uniform().Next();
-    return log_ratio_mh > 0 || std::exp(log_ratio_mh) > u;
+    return log_ratio_mh > 0 || portable::exp(log_ratio_mh) > u;
 }
 
 double with_hastings(double log_ratio, proposal_kind kind, double x, double x_new, double kappa)

@@ -2,10 +2,12 @@
 
 #include <cmath>
 
+#include "numeric/elementary.hpp"
+
 double log_dbeta(double x, double a, double b)
 {
-    return (a - 1.0) * std::log(x) + (b - 1.0) * std::log(1.0 - x) + std::lgamma(a + b) -
-           std::lgamma(a) - std::lgamma(b);
+    return (a - 1.0) * portable::log(x) + (b - 1.0) * portable::log(1.0 - x) + portable::lgamma(a + b) -
+           portable::lgamma(a) - portable::lgamma(b);
 }
 
 double meanvec(const std::vector<double>* v, int n)
@@ -85,29 +87,29 @@ void sequential_sd_vec(double* s, const double* m, const double* x, double n, in
 
 double dnorm(double x, const double* mu, const double* sigma)
 {
-    return std::exp(-(x - *mu) * (x - *mu) / (2.0 * *sigma * *sigma)) / (2.5066282747946493 * *sigma);
+    return portable::exp(-(x - *mu) * (x - *mu) / (2.0 * *sigma * *sigma)) / (2.5066282747946493 * *sigma);
 }
 
 double log_dnorm(double x, double mu, double v)
 {
-    return -0.5 * (std::log(6.283185308 * v) + (x - mu) * (x - mu) / v);
+    return -0.5 * (portable::log(6.283185308 * v) + (x - mu) * (x - mu) / v);
 }
 
 double log_dgamma(double x, double a, double b)
 {
-    return a * std::log(b) + (a - 1.0) * std::log(x) - b * x - std::lgamma(a);
+    return a * portable::log(b) + (a - 1.0) * portable::log(x) - b * x - portable::lgamma(a);
 }
 
 double dgamma(double x, double a, double b, int log_flag)
 {
     const double l = log_dgamma(x, a, b);
-    return log_flag != 0 ? l : std::exp(l);
+    return log_flag != 0 ? l : portable::exp(l);
 }
 
 double log_dscaled_Inv_Chi_Squared(double x, double nu, double s2)
 {
-    return (nu / 2.0) * std::log(nu * s2 / 2.0) - std::lgamma(nu / 2.0) - (nu / 2.0 + 1.0) * std::log(x) -
-           nu * s2 / (2.0 * x);
+    return (nu / 2.0) * portable::log(nu * s2 / 2.0) - portable::lgamma(nu / 2.0) -
+           (nu / 2.0 + 1.0) * portable::log(x) - nu * s2 / (2.0 * x);
 }
 
 double ddirichlet(const double* x, const double* alpha, const int* K)
@@ -116,7 +118,7 @@ double ddirichlet(const double* x, const double* alpha, const int* K)
     double terms = 0.0;
     for (int k = 0; k < *K; ++k) {
         alpha_sum += alpha[k];
-        terms += (alpha[k] - 1.0) * std::log(x[k]) - std::lgamma(alpha[k]);
+        terms += (alpha[k] - 1.0) * portable::log(x[k]) - portable::lgamma(alpha[k]);
     }
-    return std::lgamma(alpha_sum) + terms;
+    return portable::lgamma(alpha_sum) + terms;
 }

@@ -4,6 +4,7 @@
 
 #include <newmatap.h>
 
+#include "numeric/elementary.hpp"
 #include "numeric/strip_tables.hpp"
 #include "numeric/variates.hpp"
 
@@ -21,10 +22,10 @@ constexpr double pi_model = 3.141592654;
 // Inverse-Wishart log density from the dimension, ln det w, ln det s and trace(s w^-1).
 double log_inverse_wishart(int p, double nu, double log_det_w, double log_det_s, double trace_s_winv)
 {
-    double value = (nu / 2.0) * log_det_s - (nu * p / 2.0) * std::log(2.0) -
-                   (p * (p - 1) / 4.0) * std::log(pi_model);
+    double value = (nu / 2.0) * log_det_s - (nu * p / 2.0) * portable::log(2.0) -
+                   (p * (p - 1) / 4.0) * portable::log(pi_model);
     for (int i = 0; i < p; ++i)
-        value -= std::lgamma((nu - i) / 2.0);
+        value -= portable::lgamma((nu - i) / 2.0);
     return value - ((nu + p + 1) / 2.0) * log_det_w - 0.5 * trace_s_winv;
 }
 
@@ -35,7 +36,7 @@ double log_mvt_norm_density(const ColumnVector* x, const ColumnVector* mu, const
     const int n = mu->Nrows();
     const ColumnVector d = *x - *mu;
     const double quadratic = (d.t() * sigma->i() * d).AsScalar();
-    return -0.5 * (n * std::log(6.283185307179586) + std::log(sigma->Determinant()) + quadratic);
+    return -0.5 * (n * portable::log(6.283185307179586) + portable::log(sigma->Determinant()) + quadratic);
 }
 
 void matrix_exp(std::vector<std::vector<double>>* a, double t)
@@ -53,7 +54,7 @@ void matrix_exp(std::vector<std::vector<double>>* a, double t)
         sum += coefficient * power;
         power = power * base;
     }
-    sum *= std::exp(-t);
+    sum *= portable::exp(-t);
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c)
             (*a)[r][c] = sum(r + 1, c + 1);
@@ -98,5 +99,5 @@ double log_inverse_Wishart_density_2D(const std::vector<double>* w, const std::v
     const double det_w = w11 * w22 - w12 * w12;
     const double det_s = s11 * s22 - s12 * s12;
     const double trace_s_winv = (s11 * w22 + s22 * w11 - 2.0 * s12 * w12) / det_w;
-    return log_inverse_wishart(2, nu, std::log(det_w), std::log(det_s), trace_s_winv);
+    return log_inverse_wishart(2, nu, portable::log(det_w), portable::log(det_s), trace_s_winv);
 }

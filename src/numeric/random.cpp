@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <typeinfo>
 
 #include "numeric/format.hpp"
 #include "state/error.hpp"
@@ -43,7 +44,7 @@ void regenerate()
     mti = 0;
 }
 
-std::uint32_t next_word()
+[[gnu::always_inline]] inline std::uint32_t next_word()
 {
     if (mti >= state_size) {
         if (mti == never_seeded)
@@ -56,6 +57,12 @@ std::uint32_t next_word()
     y ^= (y << 15) & 0xefc60000U;
     y ^= y >> 18;
     return y;
+}
+
+// The base draw (y + 0.5) 2^-32 of the next 32-bit word y.
+[[gnu::always_inline]] inline double next_uniform()
+{
+    return (static_cast<double>(next_word()) + 0.5) * (1.0 / 4294967296.0);
 }
 
 }  // namespace
@@ -76,6 +83,15 @@ double Random::base_draw()
     return RNG->Next();
 }
 
+void Random::base_draws(double* out, std::size_t n)
+{
+    if (RNG != nullptr && typeid(*RNG) == typeid(MT)) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = next_uniform();
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) out[i] = base_draw();
+}
+
 MT::MT(double seed) { init_state(seed_word(seed)); }
 
 MT::~MT()
@@ -93,7 +109,7 @@ std::uint32_t MT::seed_word(double seed)
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(t));
 }
 
-double MT::Next() { return (static_cast<double>(next_word()) + 0.5) * (1.0 / 4294967296.0); }
+double MT::Next() { return next_uniform(); }
 const char* MT::Name() const { return "MT"; }
 double MT::Mean() const { return 0.5; }
 double MT::Variance() const { return 1.0 / 12.0; }

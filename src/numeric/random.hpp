@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // The generator family. Every random number of a run comes from the one installed base
@@ -28,6 +29,9 @@ public:
     static Random* RNG;
     // One draw of the installed base generator; throws run_error when none is installed.
     static double base_draw();
+    // n draws of the installed base generator into out, in order: what n calls of base_draw
+    // give (from the installed MT directly, without a call per draw).
+    static void base_draws(double* out, std::size_t n);
 };
 
 // MT19937 over the single process-wide state. Draws lie strictly inside (0, 1):

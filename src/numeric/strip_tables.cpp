@@ -1,7 +1,9 @@
 #include "numeric/strip_tables.hpp"
 
+#include <algorithm>
 #include <cmath>
 
+#include "numeric/elementary.hpp"
 #include "numeric/format.hpp"
 #include "numeric/table_cache.hpp"
 #include "state/error.hpp"
@@ -46,20 +48,14 @@ table_cache<AsymTable>& gamma2_tables()
     return cache;
 }
 
-double floored_exp(double e) { return e < log_density_floor ? 0.0 : std::exp(e); }
+double floored_exp(double e) { return e < log_density_floor ? 0.0 : portable::exp(e); }
 
-}  // namespace
-
-namespace {
-
-// Lays strips of the given area outwards from x0, upwards (direction +1) or downwards (-1):
-// edge i goes to sx[i], its density to sfx[i], from index `first` until the density is 0.
-// Returns the index of that last edge; an index reaching `limit` throws.
-int lay_strips(const Random& target, double x0, double area, double direction, double* sx, double* sfx,
-               int first, int limit, table_label label)
+// Lays strips of the given area upwards from 0: edge i goes to sx[i], its density to sfx[i],
+// until the density is 0. Returns the index of that last edge; an index reaching `limit` throws.
+int lay_strips(const Random& target, double area, double* sx, double* sfx, int limit, table_label label)
 {
-    double x = x0;
-    int i = first;
+    double x = 0.0;
+    int i = 0;
     for (;;) {
         const double f = target.Density(x);
         sx[i] = x;
@@ -68,8 +64,95 @@ int lay_strips(const Random& target, double x0, double area, double direction, d
             return i;
         if (++i >= limit)
             too_large(label, limit);
-        x = x + direction * area / f;
+        x = x + area / f;
     }
+}
+
+// Gamma(alpha) density at each lane of x (double, vec2 or vec4), the shape given per lane as
+// alpha - 1 and lnGamma(alpha): 0 for x <= 0, else exp((alpha - 1) ln x - x - lnGamma(alpha)),
+// 0 below exp(-40).
+template <class T>
+[[gnu::always_inline]] inline T gamma_density(T x, T alpha_less_one, T log_gamma)
+{
+    const auto inside = x > 0.0;
+    const T e = alpha_less_one * portable::log_lanes(pick(inside, x, splat<T>(1.0))) - x - log_gamma;
+    const T f = pick(e < log_density_floor, splat<T>(0.0), portable::exp_lanes(e, splat<T>(0.0)));
+    return pick(inside, f, splat<T>(0.0));
+}
+
+constexpr int two_sided_limit = AsymTable::end_slot;
+
+// The edges of one side of a two-sided gamma table outwards from the mode, laid as lay_strips
+// lays them (x + 0.01 / density, or x - 0.01 / density): n with a positive density, then the
+// one whose density is 0 (n = two_sided_limit: the side does not fit).
+struct strip_chain {
+    double x[two_sided_limit], f[two_sided_limit];
+    int n;
+};
+
+// Lays the sides of one or two gamma tables (V = vec2 or vec4) at once: lane 2t the right-hand
+// side of table t, lane 2t + 1 its left-hand side, each from the mode alpha - 1 in steps of
+// +-0.01 / density, until every lane has met a density that is not positive (a finished lane
+// keeps its place) or one side does not fit.
+template <class V>
+[[gnu::always_inline]] inline void lay_gamma_chains(const Gamma2* const* tables, strip_chain* chains)
+{
+    constexpr int lanes = sizeof(V) / sizeof(double);
+    V x, step, alpha_less_one, log_gamma;
+    for (int l = 0; l < lanes; ++l) {
+        const Gamma2& g = *tables[l / 2];
+        x[l] = alpha_less_one[l] = g.shape() - 1.0;
+        step[l] = (l % 2 == 0 ? 1.0 : -1.0) * two_sided_area;
+        log_gamma[l] = g.log_gamma();
+    }
+    V xs[two_sided_limit], fs[two_sided_limit];
+    auto open = x == x;
+    auto laid = open & 0;   // edges with a positive density, per lane
+    int steps = 0;
+    while (steps < two_sided_limit) {
+        const V f = gamma_density(x, alpha_less_one, log_gamma);
+        xs[steps] = x, fs[steps] = f;
+        ++steps;
+        open &= ~(f <= 0.0);
+        laid -= open;
+        if (!any_of(open)) break;
+        x = pick(open, x + step / f, x);
+    }
+    for (int l = 0; l < lanes; ++l) {
+        strip_chain& c = chains[l];
+        c.n = static_cast<int>(laid[l]);
+        for (int k = 0; k < steps && k <= c.n; ++k) c.x[k] = xs[k][l], c.f[k] = fs[k][l];
+    }
+}
+
+void lay_one_baseline(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec2>(t, c); }
+WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec2>(t, c); }
+void lay_two_baseline(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec4>(t, c); }
+WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec4>(t, c); }
+
+// The two-sided table of Gamma(alpha) from its sides: the right-hand edges, then the left-hand
+// ones starting over at the mode where the right-hand end point was (which goes to the
+// reserved slot). Throws when a side does not fit or there are too few strips.
+AsymTable gamma_table(const strip_chain& right, const strip_chain& left, double alpha)
+{
+    const table_label label{"gamma shape", alpha};
+    const int i = right.n;
+    if (i >= two_sided_limit) too_large(label, two_sided_limit);
+    AsymTable t;
+    t.mode = alpha - 1.0;
+    std::copy(right.x, right.x + i + 1, t.sx);
+    std::copy(right.f, right.f + i + 1, t.sfx);
+    t.last_right = i - 1;
+    t.sx[AsymTable::end_slot] = t.sx[i];
+    t.sfx[AsymTable::end_slot] = 0.0;
+    const int j = i + left.n;
+    if (j >= two_sided_limit) too_large(label, two_sided_limit);
+    std::copy(left.x, left.x + left.n + 1, t.sx + i);
+    std::copy(left.f, left.f + left.n + 1, t.sfx + i);
+    check_enough(label, j, AsymTable::min_strips);
+    t.strips = j;
+    t.xi = j;
+    return t;
 }
 
 }  // namespace
@@ -78,27 +161,10 @@ PosTable build_one_sided(const Random& target, double area, bool symmetric, tabl
 {
     PosTable t;
     t.symmetric = symmetric;
-    const int i = lay_strips(target, 0.0, area, 1.0, t.sx, t.sfx, 0, PosTable::capacity, label);
+    const int i = lay_strips(target, area, t.sx, t.sfx, PosTable::capacity, label);
     check_enough(label, i, PosTable::min_strips);
     t.strips = i;
     t.xi = symmetric ? 2.0 * i : i;
-    return t;
-}
-
-AsymTable build_two_sided(const Random& target, double mode, table_label label)
-{
-    AsymTable t;
-    t.mode = mode;
-    // Right side, outwards from the mode; the end point goes to the reserved slot because the
-    // left side starts by overwriting it with the mode.
-    const int i = lay_strips(target, mode, two_sided_area, 1.0, t.sx, t.sfx, 0, AsymTable::end_slot, label);
-    t.last_right = i - 1;
-    t.sx[AsymTable::end_slot] = t.sx[i];
-    t.sfx[AsymTable::end_slot] = 0.0;
-    const int j = lay_strips(target, mode, two_sided_area, -1.0, t.sx, t.sfx, i, AsymTable::end_slot, label);
-    check_enough(label, j, AsymTable::min_strips);
-    t.strips = j;
-    t.xi = j;
     return t;
 }
 
@@ -167,15 +233,12 @@ const char* Normal::Name() const { return "Normal"; }
 
 double Normal::Density(double x) const
 {
-    return std::fabs(x) > 8.0 ? 0.0 : 0.39894228 * std::exp(-x * x / 2.0);
+    return std::fabs(x) > 8.0 ? 0.0 : 0.39894228 * portable::exp(-x * x / 2.0);
 }
 
 double Normal::Mean() const { return 0.0; }
 double Normal::Variance() const { return 1.0; }
 
-AsymGen::AsymGen(double mode) : mode_(mode) {}
-
-AsymTable AsymGen::build(table_label label) const { return build_two_sided(*this, mode_, label); }
 double AsymGen::Next() { return draw_two_sided(table(), *this); }
 const char* AsymGen::Name() const { return "AsymGen"; }
 
@@ -186,7 +249,7 @@ Gamma1::Gamma1(double alpha)
 {
 }
 
-double Gamma1::Next() { return std::pow(PosGen::Next(), inv_alpha_); }
+double Gamma1::Next() { return portable::pow(PosGen::Next(), inv_alpha_); }
 
 const PosTable& Gamma1::table()
 {
@@ -197,10 +260,10 @@ const char* Gamma1::Name() const { return "Gamma1"; }
 double Gamma1::Density(double x) const
 {
     if (!log_gamma_known_) {
-        log_gamma_1_plus_alpha_ = std::lgamma(1.0 + alpha_);
+        log_gamma_1_plus_alpha_ = portable::lgamma(1.0 + alpha_);
         log_gamma_known_ = true;
     }
-    return floored_exp(-std::pow(x, inv_alpha_) - log_gamma_1_plus_alpha_);
+    return floored_exp(-portable::pow(x, inv_alpha_) - log_gamma_1_plus_alpha_);
 }
 
 double Gamma1::Mean() const { return alpha_; }
@@ -216,37 +279,59 @@ const char* Exponential::Name() const { return "Exponential"; }
 
 double Exponential::Density(double x) const
 {
-    return x < 0.0 || x > 40.0 ? 0.0 : std::exp(-x);
+    return x < 0.0 || x > 40.0 ? 0.0 : portable::exp(-x);
 }
 
 double Exponential::Mean() const { return 1.0; }
 double Exponential::Variance() const { return 1.0; }
 
-Gamma2::Gamma2(double alpha)
-    : AsymGen(alpha - 1.0), alpha_(alpha)
+Gamma2::Gamma2(double alpha) : alpha_(alpha) {}
+
+double Gamma2::log_gamma() const
 {
+    if (!log_gamma_known_) {
+        log_gamma_alpha_ = portable::lgamma(alpha_);
+        log_gamma_known_ = true;
+    }
+    return log_gamma_alpha_;
 }
 
 const AsymTable& Gamma2::table()
 {
-    return gamma2_tables().find(alpha_, [this] { return build(table_label{"gamma shape", alpha_}); });
+    return gamma2_tables().find(alpha_, [this] {
+        const Gamma2* const tables[] = {this};
+        strip_chain sides[2];
+        (wide_lanes_active() ? lay_one_wide : lay_one_baseline)(tables, sides);
+        return gamma_table(sides[0], sides[1], alpha_);
+    });
 }
 
 const char* Gamma2::Name() const { return "Gamma2"; }
-
-double Gamma2::Density(double x) const
-{
-    if (x <= 0.0)
-        return 0.0;
-    if (!log_gamma_known_) {
-        log_gamma_alpha_ = std::lgamma(alpha_);
-        log_gamma_known_ = true;
-    }
-    return floored_exp((alpha_ - 1.0) * std::log(x) - x - log_gamma_alpha_);
-}
-
+double Gamma2::Density(double x) const { return gamma_density(x, alpha_ - 1.0, log_gamma()); }
 double Gamma2::Mean() const { return alpha_; }
 double Gamma2::Variance() const { return alpha_; }
+
+std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b)
+{
+    auto* const ga = dynamic_cast<Gamma2*>(&a.generator());
+    auto* const gb = dynamic_cast<Gamma2*>(&b.generator());
+    table_cache<AsymTable>& cache = gamma2_tables();
+    if (ga == nullptr || gb == nullptr || ga->shape() == gb->shape() || cache.contains(ga->shape()) ||
+        cache.contains(gb->shape())) {
+        const double x = a.Next();
+        return {x, b.Next()};
+    }
+    // The tables enter the cache, and a build error is thrown, when the draw that needs the
+    // table comes, as in a.Next() and b.Next().
+    const Gamma2* const tables[] = {ga, gb};
+    strip_chain sides[4];
+    (wide_lanes_active() ? lay_two_wide : lay_two_baseline)(tables, sides);
+    const double x =
+        draw_two_sided(cache.find(ga->shape(), [&] { return gamma_table(sides[0], sides[1], ga->shape()); }), *ga);
+    const double y =
+        draw_two_sided(cache.find(gb->shape(), [&] { return gamma_table(sides[2], sides[3], gb->shape()); }), *gb);
+    return {x, y};
+}
 
 Gamma::choice Gamma::choose(double shape)
 {

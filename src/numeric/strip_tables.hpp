@@ -1,19 +1,21 @@
 #pragma once
 #include <cstdint>
+#include <utility>
 #include <variant>
 
 #include "numeric/random.hpp"
+#include "numeric/simd.hpp"
 
 // Normal and gamma variates by rejection over a table of equal-area strips: each strip is a
 // rectangle whose height is the target density at its inner edge (the edge nearer the mode)
 // and whose area is fixed, so a uniform strip index, a uniform point along the strip and a
 // uniform height give a draw that is accepted when it falls under the density.
 //
-// Building a table (the build_* functions) draws no random numbers and depends only on the
-// density, so a table can be built once and reused for any number of draws (the draw_*
-// functions); every draw takes three base draws per attempt, in the order: strip, position,
-// height. Building throws run_error when the density needs more strips than a table holds or
-// fewer than the method needs.
+// Building a table (build_one_sided; Gamma2::table builds the two-sided ones) draws no random
+// numbers and depends only on the density, so a table can be built once and reused for any
+// number of draws (the draw_* functions); every draw takes three base draws per attempt, in
+// the order: strip, position, height. Building throws run_error when the density needs more
+// strips than a table holds or fewer than the method needs.
 
 // A table of strips running from 0 upwards; a symmetric table mirrors it about 0.
 struct PosTable {
@@ -51,8 +53,6 @@ struct table_label {
 
 // Builds the one-sided table of target.Density from 0 with strips of the given area.
 PosTable build_one_sided(const Random& target, double area, bool symmetric, table_label label);
-// Builds the two-sided table of target.Density about `mode`, strips of area 0.01.
-AsymTable build_two_sided(const Random& target, double mode, table_label label);
 // One draw from a built table; target.Density must be the density the table was built for.
 double draw_one_sided(const PosTable& table, const Random& target);
 double draw_two_sided(const AsymTable& table, const Random& target);
@@ -109,13 +109,6 @@ public:
     const char* Name() const override;
     // The table the generator draws from; valid until the next draw of any gamma generator.
     virtual const AsymTable& table() = 0;
-
-protected:
-    explicit AsymGen(double mode);
-    AsymTable build(table_label label) const;
-
-private:
-    double mode_;
 };
 
 // Gamma(alpha, 1) for alpha < 1: Y^alpha for Y ~ Gamma(alpha, 1) has a bounded density on
@@ -158,10 +151,12 @@ public:
     double Density(double x) const override;
     double Mean() const override;
     double Variance() const override;
+    double shape() const { return alpha_; }
+    // lnGamma(alpha), computed at the first use.
+    double log_gamma() const;
 
 private:
     double alpha_;
-    // lnGamma(alpha), computed at the first density evaluation.
     mutable double log_gamma_alpha_ = 0;
     mutable bool log_gamma_known_ = false;
 };
@@ -185,6 +180,11 @@ private:
     choice chosen_;
     Random* active_;
 };
+
+// One draw from a, then one from b: what a.Next() and b.Next() give. When both need a
+// two-sided table that is not cached, the two tables are laid together, four sides in four
+// lanes.
+std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b);
 
 // Builds and reuses of the per-shape gamma tables since the start of the process.
 struct table_cache_counts {

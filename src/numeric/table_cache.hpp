@@ -33,6 +33,15 @@ public:
         return e.table;
     }
 
+    // Whether `shape` is cached, without counting a hit or a miss.
+    bool contains(double shape) const
+    {
+        std::uint64_t key;
+        std::memcpy(&key, &shape, sizeof key);
+        const entry& e = entries_[slot_of(key)];
+        return e.used && e.key == key;
+    }
+
     std::uint64_t hits = 0, misses = 0;
 
 private:

@@ -16,19 +16,8 @@ double genbet(float a, float b)
 {
     Gamma ga(a);
     Gamma gb(b);
-    const double x = ga.Next();
-    const double y = gb.Next();
+    const auto [x, y] = draw_gamma_pair(ga, gb);
     return x / (x + y);
-}
-
-int rmultinom_walk(const double* p, int n, double u)
-{
-    for (int i = 1; i <= n; ++i) {
-        u -= p[i - 1];
-        if (u <= 0.0)
-            return i;
-    }
-    return n;
 }
 
 int rmultinom(const double* p, int n)

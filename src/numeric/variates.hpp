@@ -19,7 +19,15 @@ double genbet(float a, float b);
 // (any shortfall of the sum goes to the last category).
 int rmultinom(const double* p, int n);
 // The walk of `rmultinom` for a given uniform number u.
-int rmultinom_walk(const double* p, int n, double u);
+inline int rmultinom_walk(const double* p, int n, double u)
+{
+    for (int i = 1; i <= n; ++i) {
+        u -= p[i - 1];
+        if (u <= 0.0)
+            return i;
+    }
+    return n;
+}
 
 // Chi-square variate with nu degrees of freedom.
 double genchi(int nu);

@@ -4,6 +4,7 @@
 
 #include "model/hierarchy.hpp"
 #include "model/proposal.hpp"
+#include "numeric/elementary.hpp"
 #include "numeric/random.hpp"
 #include "numeric/variates.hpp"
 #include "schedule/reports.hpp"
@@ -110,7 +111,7 @@ void data::update_all(int j)
     bool accepted;
     if (sampling) {
         const double u = Uniform().Next();
-        accepted = diff > 0 || std::exp(diff) > u;
+        accepted = diff > 0 || portable::exp(diff) > u;
     } else {
         accepted = diff > 0;
     }

@@ -47,7 +47,7 @@ void data::calls_changed()
     if (static_cast<std::size_t>(current_snp) >= snps.size()) return;
     const std::vector<std::vector<xy>>& pts = snps[current_snp].points;
     for (std::size_t j = 0; j < members.size(); ++j) {
-        for (class_members& m : members[j]) m.clear();
+        for (class_members& m : members[j]) m.clear(j < calls.size() ? calls[j].size() : 0);
         // While cohorts are being pooled or split, calls and points may briefly disagree;
         // set_storage rebuilds the members once they agree again.
         if (j >= pts.size() || j >= calls.size() || calls[j].size() != pts[j].size()) continue;

@@ -17,18 +17,26 @@ struct class_prior {
     std::array<double, 3> b;
 };
 
-// The points of one class of one cohort, in ascending individual order, coordinates apart.
+// The points of one class of one cohort, in ascending individual order, coordinates apart:
+// entries 0 ... size - 1 of x and y, which keep room for every point of the cohort.
 struct class_members {
     std::vector<double> x, y;
-    void clear()
+    std::size_t size = 0;
+    // Empties the class, with room for n points.
+    void clear(std::size_t n)
     {
-        x.clear();
-        y.clear();
+        if (x.size() < n) {
+            x.resize(n);
+            y.resize(n);
+        }
+        size = 0;
     }
+    // Appends p; at most n points after clear(n).
     void add(const xy& p)
     {
-        x.push_back(p[0]);
-        y.push_back(p[1]);
+        x[size] = p[0];
+        y[size] = p[1];
+        ++size;
     }
 };
 
