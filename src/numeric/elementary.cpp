@@ -373,12 +373,12 @@ double lgamma(double x)
 {
     // The same shapes come back again and again (fixed priors, the old value of a rejected
     // move): the last value computed for an argument is kept in one of 1024 slots chosen by
-    // its bits. Empty slots hold the bits of +0, so +0 is always computed.
+    // its bits, per thread. Empty slots hold the bits of +0, so +0 is always computed.
     struct kept {
         std::uint64_t bits;
         double value;
     };
-    static kept slots[1024] = {};
+    static thread_local kept slots[1024] = {};
     const std::uint64_t b = bits_of(x);
     kept& k = slots[(b * 0x9e3779b97f4a7c15ULL) >> 54];
     if (k.bits != b || b == 0) k = {b, lgamma_computed(x)};

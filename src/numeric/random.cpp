@@ -9,23 +9,10 @@
 
 namespace {
 
-constexpr int state_size = 624;
 constexpr int shift_size = 397;
 constexpr std::uint32_t matrix_a = 0x9908b0dfU;
 constexpr std::uint32_t upper_mask = 0x80000000U;
 constexpr std::uint32_t lower_mask = 0x7fffffffU;
-constexpr int never_seeded = state_size + 1;
-
-std::uint32_t mt[state_size];
-int mti = never_seeded;
-
-void init_state(std::uint32_t seed)
-{
-    mt[0] = seed;
-    for (int i = 1; i < state_size; ++i)
-        mt[i] = 1812433253U * (mt[i - 1] ^ (mt[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
-    mti = state_size;
-}
 
 std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t far)
 {
@@ -33,41 +20,43 @@ std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t far)
     return far ^ (y >> 1) ^ ((y & 1U) ? matrix_a : 0U);
 }
 
-void regenerate()
+}  // namespace
+
+void MT::init_state(std::uint32_t seed)
+{
+    mt_[0] = seed;
+    for (int i = 1; i < state_size; ++i)
+        mt_[i] = 1812433253U * (mt_[i - 1] ^ (mt_[i - 1] >> 30)) + static_cast<std::uint32_t>(i);
+    mti_ = state_size;
+}
+
+void MT::regenerate()
 {
     int k = 0;
     for (; k < state_size - shift_size; ++k)
-        mt[k] = twist(mt[k], mt[k + 1], mt[k + shift_size]);
+        mt_[k] = twist(mt_[k], mt_[k + 1], mt_[k + shift_size]);
     for (; k < state_size - 1; ++k)
-        mt[k] = twist(mt[k], mt[k + 1], mt[k + shift_size - state_size]);
-    mt[state_size - 1] = twist(mt[state_size - 1], mt[0], mt[shift_size - 1]);
-    mti = 0;
+        mt_[k] = twist(mt_[k], mt_[k + 1], mt_[k + shift_size - state_size]);
+    mt_[state_size - 1] = twist(mt_[state_size - 1], mt_[0], mt_[shift_size - 1]);
+    mti_ = 0;
 }
 
-[[gnu::always_inline]] inline std::uint32_t next_word()
+[[gnu::always_inline]] inline double MT::next_uniform()
 {
-    if (mti >= state_size) {
-        if (mti == never_seeded)
+    if (mti_ >= state_size) {
+        if (mti_ == never_seeded)
             init_state(5489U);
         regenerate();
     }
-    std::uint32_t y = mt[mti++];
+    std::uint32_t y = mt_[mti_++];
     y ^= y >> 11;
     y ^= (y << 7) & 0x9d2c5680U;
     y ^= (y << 15) & 0xefc60000U;
     y ^= y >> 18;
-    return y;
+    return (static_cast<double>(y) + 0.5) * (1.0 / 4294967296.0);
 }
 
-// The base draw (y + 0.5) 2^-32 of the next 32-bit word y.
-[[gnu::always_inline]] inline double next_uniform()
-{
-    return (static_cast<double>(next_word()) + 0.5) * (1.0 / 4294967296.0);
-}
-
-}  // namespace
-
-Random* Random::RNG = nullptr;
+thread_local Random* Random::RNG = nullptr;
 
 double Random::Density(double) const { return 0.0; }
 Random::~Random() = default;
@@ -86,7 +75,8 @@ double Random::base_draw()
 void Random::base_draws(double* out, std::size_t n)
 {
     if (RNG != nullptr && typeid(*RNG) == typeid(MT)) {
-        for (std::size_t i = 0; i < n; ++i) out[i] = next_uniform();
+        MT& mt = static_cast<MT&>(*RNG);
+        for (std::size_t i = 0; i < n; ++i) out[i] = mt.next_uniform();
         return;
     }
     for (std::size_t i = 0; i < n; ++i) out[i] = base_draw();
@@ -114,9 +104,7 @@ const char* MT::Name() const { return "MT"; }
 double MT::Mean() const { return 0.5; }
 double MT::Variance() const { return 1.0 / 12.0; }
 
-std::uint32_t MT::state_word(int i) { return mt[i]; }
-int MT::state_index() { return mti; }
-void MT::reset_unseeded() { mti = never_seeded; }
+void MT::reset_unseeded() { mti_ = never_seeded; }
 
 double Uniform::Next() { return base_draw(); }
 const char* Uniform::Name() const { return "Uniform"; }

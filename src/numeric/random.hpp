@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// The generator family. Every random number of a run comes from the one installed base
-// generator (`Random::RNG`), an MT19937 whose state is process-wide, so a fixed seed
-// reproduces the whole draw sequence.
+// The generator family. Every random number comes from the base generator installed in the
+// drawing thread (`Random::RNG`), an MT19937 that holds its own state, so a fixed seed
+// reproduces the whole draw sequence, and threads that analyse SNPs apart share nothing.
 class Random {
 public:
     Random() = default;
@@ -23,10 +23,10 @@ public:
     virtual double Mean() const;
     virtual double Variance() const;
 
-    // Installs g as the process-wide source of uniform numbers.
+    // Installs g as this thread's source of uniform numbers.
     static void Set(Random& g);
-    // The installed base generator; null before `Set` and after it is destroyed.
-    static Random* RNG;
+    // This thread's installed base generator; null before `Set` and after it is destroyed.
+    static thread_local Random* RNG;
     // One draw of the installed base generator; throws run_error when none is installed.
     static double base_draw();
     // n draws of the installed base generator into out, in order: what n calls of base_draw
@@ -34,13 +34,13 @@ public:
     static void base_draws(double* out, std::size_t n);
 };
 
-// MT19937 over the single process-wide state. Draws lie strictly inside (0, 1):
-// (y + 0.5) * 2^-32 for the 32-bit output y, so never 0, 1 or 0.5.
+// MT19937. Draws lie strictly inside (0, 1): (y + 0.5) * 2^-32 for the 32-bit output y, so
+// never 0, 1 or 0.5.
 class MT : public Random {
 public:
-    // Seeds the process-wide state from s (meant for s in [0, 1]): the low 32 bits of
-    // s * 2^32 truncated toward zero. Throws run_error when s * 2^32 is not a finite number
-    // representable as a 64-bit integer.
+    // Seeds the state from s (meant for s in [0, 1]): the low 32 bits of s * 2^32 truncated
+    // toward zero. Throws run_error when s * 2^32 is not a finite number representable as a
+    // 64-bit integer.
     explicit MT(double seed);
     ~MT() override;
     double Next() override;
@@ -50,12 +50,18 @@ public:
 
     // The 32-bit seed that `MT(seed)` uses.
     static std::uint32_t seed_word(double seed);
-    // Word i (0 ... 623) of the process-wide state, and the index of the next word to temper
-    // (625 when never seeded).
-    static std::uint32_t state_word(int i);
-    static int state_index();
     // Returns the state to "never seeded"; the next draw then seeds it with 5489.
-    static void reset_unseeded();
+    void reset_unseeded();
+
+private:
+    friend class Random;   // the block draws of base_draws
+    double next_uniform();
+    static constexpr int state_size = 624;
+    static constexpr int never_seeded = state_size + 1;
+    void init_state(std::uint32_t seed);
+    void regenerate();
+    std::uint32_t mt_[state_size];
+    int mti_ = never_seeded;
 };
 
 // One uniform number on (0, 1) from the installed base generator.

@@ -36,15 +36,16 @@ void check_enough(table_label label, int strips, int min_strips)
                         " strips, at least " + std::to_string(min_strips) + " needed");
 }
 
+// Per thread: a table is built and read by the thread that draws from it.
 table_cache<PosTable>& gamma1_tables()
 {
-    static table_cache<PosTable> cache;
+    static thread_local table_cache<PosTable> cache;
     return cache;
 }
 
 table_cache<AsymTable>& gamma2_tables()
 {
-    static table_cache<AsymTable> cache;
+    static thread_local table_cache<AsymTable> cache;
     return cache;
 }
 
@@ -215,20 +216,15 @@ const char* PosGen::Name() const { return "PosGen"; }
 SymGen::SymGen() : PosGen(symmetric_area, true) {}
 const char* SymGen::Name() const { return "SymGen"; }
 
-PosTable Normal::shared;
-int Normal::count = 0;
+// Built by the first Normal of the process (once, whatever the threads) and read by all: the
+// table depends on the density alone, so every later one would be the same.
+Normal::Normal() { table(); }
 
-Normal::Normal()
+const PosTable& Normal::table()
 {
-    if (count == 0)
-        shared = build(table_label{"the standard normal", std::nan("")});
-    ++count;
+    static const PosTable shared = build(table_label{"the standard normal", std::nan("")});
+    return shared;
 }
-
-const PosTable& Normal::table() { return shared; }
-
-Normal::~Normal() { --count; }
-int Normal::live_count() { return count; }
 const char* Normal::Name() const { return "Normal"; }
 
 double Normal::Density(double x) const

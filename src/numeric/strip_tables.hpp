@@ -84,22 +84,15 @@ protected:
     SymGen();
 };
 
-// Standard normal variates. All live Normal objects share one table, built by the first.
+// Standard normal variates. Every Normal object draws from one table, built by the first.
 class Normal : public SymGen {
 public:
     Normal();
-    ~Normal() override;
     const PosTable& table() override;
     const char* Name() const override;
     double Density(double x) const override;
     double Mean() const override;
     double Variance() const override;
-    // Number of live Normal objects sharing the table.
-    static int live_count();
-
-private:
-    static PosTable shared;
-    static int count;
 };
 
 // Two-sided table method about a mode; the concrete generator finds (or builds) the table.

@@ -4,6 +4,7 @@
 // calls made by maximising, and a seeded generator installed. A test that writes calls, clump
 // calls or points itself calls `calls_changed()` after.
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "../support.hpp"
@@ -12,12 +13,12 @@
 
 namespace model_state {
 
-// The generator every model test draws from; installing it restarts the one process-wide stream.
+// The generator every model test draws from, freshly seeded.
 inline void install_generator(double seed = 0.12345)
 {
-    static MT generator(seed);
-    { MT reseed(seed); }   // seeds the shared state; its destruction leaves the installed one alone
-    Random::Set(generator);
+    static std::unique_ptr<MT> generator;
+    generator = std::make_unique<MT>(seed);
+    Random::Set(*generator);
 }
 
 // Two cohorts of five points near the class means of the parameters below: (1.05, 0.35) for

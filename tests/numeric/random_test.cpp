@@ -52,7 +52,7 @@ TEST(MersenneTwister, SeedWordsAndTheStandardStream)
             ASSERT_EQ(i % 2 ? g.Next() : u.Next(), scaled(reference())) << seed << " draw " << i;
     }
     MT g(0.3);
-    MT::reset_unseeded();
+    g.reset_unseeded();
     std::mt19937 reference(5489U);
     for (int i = 0; i < 700; ++i) ASSERT_EQ(g.Next(), scaled(reference())) << "never seeded, draw " << i;
     // Draws lie strictly inside (0, 1) on the grid (y + 1/2) 2^-32, so never 0.5 either.
