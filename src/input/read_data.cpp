@@ -11,6 +11,7 @@
 #include "input/intensity_file.hpp"
 #include "input/number_parse.hpp"
 #include "input/sample_ids.hpp"
+#include "input/scale.hpp"
 #include "input/side_files.hpp"
 #include "input/tokens.hpp"
 #include "state/data.hpp"
@@ -275,5 +276,10 @@ void data::read_data()
         }
         std::cout << std::endl;
     }
+    if (scale != 1) {
+        input::divide_intensities(snps, scale);
+        std::cout << " intensities divided by " << scale << std::endl;
+    }
+    input::check_scale(snps, input_files, scale);
     std::cout << "..done" << std::endl;
 }
