@@ -518,7 +518,7 @@ struct tally {
         for (int b = 0; b < n_bins; ++b) bin_calls[b] += o.bin_calls[b], bin_wrong[b] += o.bin_wrong[b];
     }
     // A SNP's labelling, judged on every genotype with at least 5 true members: "wrong" when
-    // some such genotype has at least as many members called as one other genotype as called
+    // some such genotype has members called as one other genotype, at least as many as called
     // as itself; otherwise "missed" when some such genotype has at least as many members
     // uncalled as called as itself (a cluster left to the null class); otherwise "right".
     const char* labelling() const {
@@ -527,7 +527,7 @@ struct tally {
             const auto& row = confusion[g];
             if (row[0] + row[1] + row[2] + row[3] < 5) continue;
             for (int c = 0; c < 3; ++c)
-                if (c != g && row[c] >= row[g]) return "wrong";
+                if (c != g && row[c] > 0 && row[c] >= row[g]) return "wrong";
             if (row[3] >= row[g]) verdict = "missed";
         }
         return verdict;

@@ -35,15 +35,21 @@ void check_scale(const std::vector<snp>& snps, const std::vector<std::string>& f
         if (std::isnan(median) || (median >= lowest_median_sum && median <= highest_median_sum)) continue;
         std::ostringstream text;
         text.precision(4);
-        text << files[j] << ": the median of x + y over the first " << scale_check_snps << " SNPs is " << median
-             << (divisor != 1 ? " after -scale " : "");
-        if (divisor != 1) text << divisor;
+        const std::size_t read = std::min(snps.size(), static_cast<std::size_t>(scale_check_snps));
+        text << files[j] << ": the median of x + y over the first " << read << (read == 1 ? " SNP" : " SNPs")
+             << " is " << median;
+        if (divisor != 1) {
+            text.precision(10);
+            text << " after -scale " << divisor;
+            text.precision(4);
+        }
         text << ", outside " << lowest_median_sum << " to " << highest_median_sum << " where the priors expect it";
         if (median > 0) {
             // The divisor that brings the median to the expected value, to two significant digits.
             const double f = divisor * median / expected_median_sum;
-            const int decimals = std::max(0, 1 - static_cast<int>(std::floor(std::log10(f))));
-            const double unit = std::pow(10.0, -decimals);
+            const int exponent = static_cast<int>(std::floor(std::log10(f)));
+            const double unit = std::pow(10.0, exponent - 1);
+            const int decimals = std::max(0, 1 - exponent);
             text << std::fixed;
             text.precision(decimals);
             text << "; divide the intensities by about " << std::round(f / unit) * unit << " with -scale "
