@@ -12,7 +12,7 @@
 # Not a test.
 #
 # Usage: bench/labelling.sh [TARVIX [SIMULATE]]  (defaults: build/tarvix++ build/tarvix_simulate)
-# Environment: KINDS (default "twocluster lowfreq offdiag dim hard"), SNPS (10), INDIVIDUALS
+# Environment: KINDS (default "twocluster lowfreq offdiag dim hard"), SNPS (20), INDIVIDUALS
 # (560), COHORTS (1), SEEDS (10), INFO (1: give the reference frequencies with -f; 0: none),
 # OPTIONS (further tarvix++ options).
 set -euo pipefail
@@ -20,7 +20,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 tarvix=${1:-$root/build/tarvix++}
 sim=${2:-$root/build/tarvix_simulate}
 kinds=${KINDS:-twocluster lowfreq offdiag dim hard}
-snps=${SNPS:-10} individuals=${INDIVIDUALS:-560} cohorts=${COHORTS:-1} seeds=${SEEDS:-10}
+snps=${SNPS:-20} individuals=${INDIVIDUALS:-560} cohorts=${COHORTS:-1} seeds=${SEEDS:-10}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvix_labelling.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"

@@ -141,8 +141,10 @@ void draw_layout(snp_design& d, rng& r) {
         d.spread = r.uniform(0.03, 0.06);
     }
     if (d.kind == snp_kind::offdiag) {
-        // Heterozygote turned to the angle 0.4 or 0.6 (in quarter turns) at its distance.
-        const double angle = (r.uniform() < 0.5 ? 0.4 : 0.6) * 1.5707963267948966;
+        // Heterozygote turned at its distance to the angle 0.6 (in quarter turns) away from a
+        // common class 0, or 0.4 away from a common class 2: with the rare homozygote all but
+        // absent, the two clusters then look like the two homozygotes.
+        const double angle = (d.p > 0.5 ? 0.6 : 0.4) * 1.5707963267948966;
         const double radius = std::hypot(c[1][0], c[1][1]);
         c[1] = {radius * std::cos(angle), radius * std::sin(angle)};
     } else if (d.kind == snp_kind::dim) {
@@ -195,8 +197,10 @@ std::vector<snp_design> design_snps(const sim_options& o, rng& r) {
         const std::uint64_t a2 = (a1 + 1 + r.below(3)) % 4;
         d.allele1 = std::string(1, bases[a1]);
         d.allele2 = std::string(1, bases[a2]);
-        if (d.kind == snp_kind::lowfreq || d.kind == snp_kind::twocluster) {
-            const double minor = d.kind == snp_kind::lowfreq ? r.uniform(0.01, 0.05) : r.uniform(0.05, 0.15);
+        if (d.kind == snp_kind::lowfreq || d.kind == snp_kind::twocluster || d.kind == snp_kind::offdiag) {
+            // An off-diagonal heterozygote misleads most when the other homozygote is rare.
+            const double minor = d.kind == snp_kind::lowfreq ? r.uniform(0.01, 0.05)
+                                 : d.kind == snp_kind::twocluster ? r.uniform(0.05, 0.15) : r.uniform(0.1, 0.3);
             d.p = r.uniform() < 0.5 ? minor : 1.0 - minor;
         } else {
             d.p = r.uniform(0.1, 0.9);
@@ -214,9 +218,9 @@ struct cohort_shift {
 
 cohort_shift draw_cohort(const snp_design& d, rng& r) {
     cohort_shift c;
-    if (d.kind == snp_kind::lowfreq || d.kind == snp_kind::twocluster) {
+    if (d.kind == snp_kind::lowfreq || d.kind == snp_kind::twocluster || d.kind == snp_kind::offdiag) {
         const bool flipped = d.p > 0.5;
-        const double highest = d.kind == snp_kind::lowfreq ? 0.1 : 0.2;
+        const double highest = d.kind == snp_kind::lowfreq ? 0.1 : d.kind == snp_kind::twocluster ? 0.2 : 0.4;
         const double minor = clamp((flipped ? 1.0 - d.p : d.p) * std::exp(0.15 * r.normal()), 0.002, highest);
         c.p = flipped ? 1.0 - minor : minor;
     } else {
