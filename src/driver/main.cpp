@@ -3,6 +3,7 @@
 #include <new>
 
 #include "driver/options.hpp"
+#include "input/scale.hpp"
 #include "numeric/random.hpp"
 #include "output/output_files.hpp"
 #include "state/data.hpp"
@@ -45,6 +46,7 @@ int run(int argc, char** argv)
     check_output_files(d);
 
     d.read_data();
+    input::check_scale(d.snps, d.input_files, d.scale);
     analyse_every_snp(d);
     d.output_mcmc();
     std::cout << "finished" << std::endl;

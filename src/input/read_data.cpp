@@ -280,6 +280,5 @@ void data::read_data()
         input::divide_intensities(snps, scale);
         std::cout << " intensities divided by " << scale << std::endl;
     }
-    input::check_scale(snps, input_files, scale);
     std::cout << "..done" << std::endl;
 }

@@ -185,8 +185,10 @@ std::vector<labelled_start> labelled_starts(data& d)
 
     std::vector<kept_point> kept;
     for (std::size_t j = 0; j < s.points.size(); ++j)
-        for (const xy& p : s.points[j])
-            if (std::hypot(p[0], p[1]) >= cut && std::hypot(p[0], p[1]) > 0) kept.push_back({angle_of(p), j, p});
+        for (const xy& p : s.points[j]) {
+            const double radius = std::hypot(p[0], p[1]);
+            if (radius >= cut && radius > 0) kept.push_back({angle_of(p), j, p});   // the origin has no angle
+        }
     std::stable_sort(kept.begin(), kept.end(),
                      [](const kept_point& a, const kept_point& b) { return a.angle < b.angle; });
     std::vector<double> angles;
