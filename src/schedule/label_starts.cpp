@@ -208,6 +208,7 @@ std::vector<labelled_start> labelled_starts(data& d)
         else
             std::cout << "  " << start.description << ": no valid cluster shape" << std::endl;
     };
+    bool labelled = false;
     for (int k = 3; k >= 1; --k) {
         if (kept.size() < static_cast<std::size_t>(k)) continue;
         const std::vector<group> gs = make_groups(kept, optimal_groups(angles, k), s.points.size());
@@ -221,7 +222,11 @@ std::vector<labelled_start> labelled_starts(data& d)
             apart = apart && sep >= min_separation;
         }
         std::cout << text.str() << (apart ? "" : ", not apart") << std::endl;
-        if (!apart) continue;
+        // Only the most groups that are all well apart are labelled: fewer groups would merge a
+        // visible cluster into another class, and with one group the mirrored homozygote lands
+        // on a visible heterozygote; both seed wrong modes that can win the short comparison.
+        if (!apart || labelled) continue;
+        labelled = true;
         if (k == 3) add(gs, {0, 1, 2});
         // Two groups are a homozygote and the heterozygote only when the unseen homozygote,
         // mirrored across x = y, lies beyond the heterozygote; {0, 2} is never tried: it seeds

@@ -42,8 +42,9 @@ struct labelled_start {
     std::vector<class_means> means;     // [cohort] starting class means
 };
 
-// The plausible labellings of the current SNP's points, in the order k = 3, 2, 1 groups. Uses the
-// shape parameters and means of every cohort as scratch space: a start sets them all again.
+// The plausible labellings of the current SNP's points for the most groups (3, 2 or 1) whose
+// neighbours are all well apart. Uses the shape parameters and means of every cohort as scratch
+// space: a start sets them all again.
 std::vector<labelled_start> labelled_starts(data& d);
 
 }  // namespace labels
