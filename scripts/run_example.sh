@@ -8,13 +8,13 @@ mkdir -p results
 ex=examples
 
 echo "== autosomal example: console log in results/example.log"
-build/tarvix++ -nrs -gz -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz -f $ex/snpinfo.txt \
+build/tarvix++ -nrs -gz -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz -f $ex/snpinfo.txt -label_starts \
     -o results/example > results/example.log
 build/tarvix_simulate concord --truth $ex/truth.txt --calls results/example --cohorts 2
 
 echo "== X-chromosome example: console log in results/example_chrX.log"
 build/tarvix++ -nrs -gz -i $ex/chrX_cohort0.txt.gz $ex/chrX_cohort1.txt.gz -f $ex/chrX_snpinfo.txt \
-    -chrX $ex/chrX_sex0.txt $ex/chrX_sex1.txt -o results/example_chrX > results/example_chrX.log
+    -chrX $ex/chrX_sex0.txt $ex/chrX_sex1.txt -label_starts -o results/example_chrX > results/example_chrX.log
 build/tarvix_simulate concord --truth $ex/chrX_truth.txt --calls results/example_chrX --cohorts 2 \
     --sex $ex/chrX_sex0.txt $ex/chrX_sex1.txt
 

@@ -4,7 +4,10 @@
 // The clusters are deliberately not the caller's model: each SNP has its own affine
 // distortion of a canonical cluster layout, each cohort a small shift, the spread grows
 // with the intensity and is stretched along the ray from the origin, a share of points
-// has a threefold spread, and failed samples sit near the origin.
+// has a threefold spread, and failed samples sit near the origin. Besides easy SNPs it makes
+// the layouts that mislead a caller: close wide clusters (hard), a rare allele (lowfreq), only
+// a homozygote and the heterozygote visible (twocluster), a heterozygote off the diagonal
+// (offdiag) and a faint probe (dim); --scale writes raw-scale intensities.
 //
 // Every random number comes from one std::mt19937_64 through hand-written transforms,
 // in a fixed order, so a seed gives the same bytes with any standard library.
@@ -35,12 +38,15 @@ const char* const usage_text =
     "usage:\n"
     "  tarvix_simulate [generate] --out PREFIX [--cohorts C] [--individuals N] [--snps S]\n"
     "                  [--seed X] [--chrX] [--missing RATE] [--failed RATE] [--hard FRACTION]\n"
-    "                  [--lowfreq FRACTION] [--unknown-freq FRACTION] [--unknown-token TEXT]\n"
+    "                  [--lowfreq FRACTION] [--twocluster FRACTION] [--offdiag FRACTION]\n"
+    "                  [--dim FRACTION] [--scale F] [--unknown-freq FRACTION] [--unknown-token TEXT]\n"
     "      writes PREFIX_cohort<j>.txt, PREFIX_snpinfo.txt, PREFIX_truth.txt\n"
     "      and with --chrX PREFIX_sex<j>.txt\n"
     "  tarvix_simulate concord --truth TRUTH --calls OUTPREFIX --cohorts C [--threshold T]\n"
-    "                  [--kind easy|hard|lowfreq] [--per-snp] [--sex F0 F1 ...]\n"
-    "      reads OUTPREFIX_<j>_mcmc for j = 0..C-1 and prints call rate and concordance\n";
+    "                  [--kind KIND] [--per-snp] [--sex F0 F1 ...]\n"
+    "      reads OUTPREFIX_<j>_mcmc for j = 0..C-1 and prints call rate and concordance,\n"
+    "      the agreement of the calls by probability, and with --per-snp whether each SNP's\n"
+    "      labelling is right (KIND: easy, hard, lowfreq, twocluster, offdiag or dim)\n";
 
 // Uniform, normal and index draws from mt19937_64 bits, identical on every platform
 // up to the last bit of the C library's log, sqrt and cos.
@@ -82,8 +88,8 @@ private:
     std::mt19937_64 engine_;
 };
 
-enum class snp_kind { easy, hard, lowfreq };
-const std::array<const char*, 3> kind_names = {"easy", "hard", "lowfreq"};
+enum class snp_kind { easy, hard, lowfreq, twocluster, offdiag, dim };
+const std::array<const char*, 6> kind_names = {"easy", "hard", "lowfreq", "twocluster", "offdiag", "dim"};
 
 struct sim_options {
     int cohorts = 2;
@@ -96,6 +102,10 @@ struct sim_options {
     double failed = 0.015;       // share of failed samples near the origin
     double hard = 0.25;          // share of SNPs with close, wide clusters
     double lowfreq = 0.25;       // share of SNPs with a rare allele
+    double twocluster = 0.0;     // share of SNPs whose minor homozygote is a handful of points
+    double offdiag = 0.0;        // share of SNPs whose heterozygote lies off the diagonal
+    double dim = 0.0;            // share of SNPs at a third of the usual brightness
+    double scale = 1.0;          // factor of every written intensity (raw-scale data)
     double unknown_freq = 0.1;   // share of SNPs without a reference frequency
     std::string unknown_token = "NA";
 };
@@ -130,6 +140,18 @@ void draw_layout(snp_design& d, rng& r) {
     } else {
         d.spread = r.uniform(0.03, 0.06);
     }
+    if (d.kind == snp_kind::offdiag) {
+        // Heterozygote turned at its distance to the angle 0.6 (in quarter turns) away from a
+        // common class 0, or 0.4 away from a common class 2: with the rare homozygote all but
+        // absent, the two clusters then look like the two homozygotes.
+        const double angle = (d.p > 0.5 ? 0.6 : 0.4) * 1.5707963267948966;
+        const double radius = std::hypot(c[1][0], c[1][1]);
+        c[1] = {radius * std::cos(angle), radius * std::sin(angle)};
+    } else if (d.kind == snp_kind::dim) {
+        const double brightness = r.uniform(0.25, 0.4);
+        for (vec2& centre : c)
+            for (double& v : centre) v *= brightness;
+    }
     // Shared distortion: unequal channel gains, then a small rotation about the origin.
     const double gx = std::exp(0.2 * r.normal());
     const double gy = std::exp(0.2 * r.normal());
@@ -148,10 +170,16 @@ std::vector<snp_design> design_snps(const sim_options& o, rng& r) {
         return std::min(n, static_cast<std::size_t>(std::lround(share * static_cast<double>(n))));
     };
     const std::vector<std::size_t> order = r.permutation(n);
-    const std::size_t n_hard = count(o.hard);
-    const std::size_t n_low = std::min(n - n_hard, count(o.lowfreq));
-    for (std::size_t i = 0; i < n_hard; ++i) ds[order[i]].kind = snp_kind::hard;
-    for (std::size_t i = n_hard; i < n_hard + n_low; ++i) ds[order[i]].kind = snp_kind::lowfreq;
+    // Kinds take consecutive stretches of one random order, each as far as SNPs are left.
+    const std::pair<snp_kind, double> shares[] = {{snp_kind::hard, o.hard},
+                                                  {snp_kind::lowfreq, o.lowfreq},
+                                                  {snp_kind::twocluster, o.twocluster},
+                                                  {snp_kind::offdiag, o.offdiag},
+                                                  {snp_kind::dim, o.dim}};
+    std::size_t next = 0;
+    for (const auto& [kind, share] : shares)
+        for (const std::size_t end = next + std::min(n - next, count(share)); next < end; ++next)
+            ds[order[next]].kind = kind;
     const std::vector<std::size_t> unknown = r.permutation(n);
     for (std::size_t i = 0; i < count(o.unknown_freq); ++i) ds[unknown[i]].freq_known = false;
 
@@ -169,8 +197,10 @@ std::vector<snp_design> design_snps(const sim_options& o, rng& r) {
         const std::uint64_t a2 = (a1 + 1 + r.below(3)) % 4;
         d.allele1 = std::string(1, bases[a1]);
         d.allele2 = std::string(1, bases[a2]);
-        if (d.kind == snp_kind::lowfreq) {
-            const double minor = r.uniform(0.01, 0.05);
+        if (d.kind == snp_kind::lowfreq || d.kind == snp_kind::twocluster || d.kind == snp_kind::offdiag) {
+            // An off-diagonal heterozygote misleads most when the other homozygote is rare.
+            const double minor = d.kind == snp_kind::lowfreq ? r.uniform(0.01, 0.05)
+                                 : d.kind == snp_kind::twocluster ? r.uniform(0.05, 0.15) : r.uniform(0.1, 0.3);
             d.p = r.uniform() < 0.5 ? minor : 1.0 - minor;
         } else {
             d.p = r.uniform(0.1, 0.9);
@@ -188,9 +218,10 @@ struct cohort_shift {
 
 cohort_shift draw_cohort(const snp_design& d, rng& r) {
     cohort_shift c;
-    if (d.kind == snp_kind::lowfreq) {
+    if (d.kind == snp_kind::lowfreq || d.kind == snp_kind::twocluster || d.kind == snp_kind::offdiag) {
         const bool flipped = d.p > 0.5;
-        const double minor = clamp((flipped ? 1.0 - d.p : d.p) * std::exp(0.15 * r.normal()), 0.002, 0.1);
+        const double highest = d.kind == snp_kind::lowfreq ? 0.1 : d.kind == snp_kind::twocluster ? 0.2 : 0.4;
+        const double minor = clamp((flipped ? 1.0 - d.p : d.p) * std::exp(0.15 * r.normal()), 0.002, highest);
         c.p = flipped ? 1.0 - minor : minor;
     } else {
         c.p = clamp(d.p + 0.03 * r.normal(), 0.02, 0.98);
@@ -296,13 +327,13 @@ void generate(const sim_options& o) {
                     line += " NaN NaN";
                     truth_line += " -1";
                 } else if (u < o.missing + o.failed) {
-                    append_number(line, r.uniform(0.03, 0.1));
-                    append_number(line, r.uniform(0.03, 0.1));
+                    append_number(line, o.scale * r.uniform(0.03, 0.1));
+                    append_number(line, o.scale * r.uniform(0.03, 0.1));
                     truth_line += " -1";
                 } else {
                     const vec2 x = draw_point(d, c, g, r);
-                    append_number(line, x[0]);
-                    append_number(line, x[1]);
+                    append_number(line, o.scale * x[0]);
+                    append_number(line, o.scale * x[1]);
                     truth_line += ' ';
                     truth_line += std::to_string(g);
                 }
@@ -369,12 +400,17 @@ sim_options parse_generate(arg_reader a) {
         else if (opt == "--failed") o.failed = to_share(opt, a.value(opt));
         else if (opt == "--hard") o.hard = to_share(opt, a.value(opt));
         else if (opt == "--lowfreq") o.lowfreq = to_share(opt, a.value(opt));
+        else if (opt == "--twocluster") o.twocluster = to_share(opt, a.value(opt));
+        else if (opt == "--offdiag") o.offdiag = to_share(opt, a.value(opt));
+        else if (opt == "--dim") o.dim = to_share(opt, a.value(opt));
+        else if (opt == "--scale") o.scale = to_real(opt, a.value(opt));
         else if (opt == "--unknown-freq") o.unknown_freq = to_share(opt, a.value(opt));
         else if (opt == "--unknown-token") o.unknown_token = a.value(opt);
         else throw usage_error("unknown option " + opt);
     }
     if (o.out.empty()) throw usage_error("--out PREFIX is required");
     if (o.missing + o.failed > 1.0) throw usage_error("--missing and --failed add up to more than 1");
+    if (!(o.scale > 0.0)) throw usage_error("--scale must be positive");
     if (o.cohorts > 1000 || o.individuals > 1000000 || o.snps > 10000000)
         throw usage_error("--cohorts, --individuals or --snps is implausibly large");
     return o;
@@ -408,7 +444,7 @@ concord_options parse_concord(arg_reader a) {
     if (o.truth.empty() || o.calls.empty() || o.cohorts == 0)
         throw usage_error("concord needs --truth, --calls and --cohorts");
     if (!o.kind.empty() && std::find(kind_names.begin(), kind_names.end(), o.kind) == kind_names.end())
-        throw usage_error("--kind must be easy, hard or lowfreq");
+        throw usage_error("--kind must be easy, hard, lowfreq, twocluster, offdiag or dim");
     if (!o.sex_files.empty() && o.sex_files.size() != static_cast<std::size_t>(o.cohorts))
         throw usage_error("--sex needs one file per cohort");
     return o;
@@ -468,15 +504,37 @@ std::vector<int> read_sex(const std::string& name) {
     return codes;
 }
 
+// Calls binned by the value of the called genotype: [threshold, 0.99), [0.99, 1) and 1, the
+// value written for anything above 0.999.
+constexpr int n_bins = 3;
+int bin_of(double v) { return v >= 1.0 ? 2 : v >= 0.99 ? 1 : 0; }
+
 // Tallies of one group of genotypes (a kind, a SNP or everything).
 struct tally {
-    long genotypes = 0, called = 0, concordant = 0, snps = 0, male_hets = 0;
+    long genotypes = 0, called = 0, concordant = 0, snps = 0, male_hets = 0, right_labels = 0;
     std::array<std::array<long, 4>, 3> confusion{};  // [truth][call], call 3 = no call
+    std::array<long, n_bins> bin_calls{}, bin_wrong{};
     void add(const tally& o) {
         genotypes += o.genotypes; called += o.called; concordant += o.concordant;
-        snps += o.snps; male_hets += o.male_hets;
+        snps += o.snps; male_hets += o.male_hets; right_labels += o.right_labels;
         for (int g = 0; g < 3; ++g)
             for (int c = 0; c < 4; ++c) confusion[g][c] += o.confusion[g][c];
+        for (int b = 0; b < n_bins; ++b) bin_calls[b] += o.bin_calls[b], bin_wrong[b] += o.bin_wrong[b];
+    }
+    // A SNP's labelling, judged on every genotype with at least 5 true members: "wrong" when
+    // some such genotype has members called as one other genotype, at least as many as called
+    // as itself; otherwise "missed" when some such genotype has at least as many members
+    // uncalled as called as itself (a cluster left to the null class); otherwise "right".
+    const char* labelling() const {
+        const char* verdict = "right";
+        for (int g = 0; g < 3; ++g) {
+            const auto& row = confusion[g];
+            if (row[0] + row[1] + row[2] + row[3] < 5) continue;
+            for (int c = 0; c < 3; ++c)
+                if (c != g && row[c] > 0 && row[c] >= row[g]) return "wrong";
+            if (row[3] >= row[g]) verdict = "missed";
+        }
+        return verdict;
     }
 };
 
@@ -488,8 +546,9 @@ std::string percent(long part, long whole) {
 }
 
 void print_row(const std::string& label, const tally& t, bool with_sex) {
-    std::printf("%-12s %6ld %10ld %10ld %9s %10ld %12s", label.c_str(), t.snps, t.genotypes, t.called,
-                percent(t.called, t.genotypes).c_str(), t.concordant, percent(t.concordant, t.called).c_str());
+    std::printf("%-12s %6ld %10ld %10ld %9s %10ld %12s %12ld", label.c_str(), t.snps, t.genotypes, t.called,
+                percent(t.called, t.genotypes).c_str(), t.concordant, percent(t.concordant, t.called).c_str(),
+                t.right_labels);
     if (with_sex) std::printf(" %10ld", t.male_hets);
     std::printf("\n");
 }
@@ -538,6 +597,8 @@ int concord(const concord_options& o) {
                 if (called) {
                     ++t.called;
                     if (best == g) ++t.concordant;
+                    t.bin_calls[bin_of(best_v)] += 1;
+                    if (best != g) t.bin_wrong[bin_of(best_v)] += 1;
                 }
             }
         }
@@ -549,15 +610,15 @@ int concord(const concord_options& o) {
                 o.calls.c_str(), o.truth.c_str(), o.cohorts, o.threshold);
     const char* sex_head = with_sex ? " male_hets" : "";
     if (o.per_snp) {
-        std::printf("%-12s %-8s %10s %10s %9s %10s %12s%s\n", "SNP_ID", "kind", "genotypes", "called",
-                    "callrate%", "concordant", "concordance%", sex_head);
+        std::printf("%-12s %-10s %10s %10s %9s %10s %12s %9s%s\n", "SNP_ID", "kind", "genotypes", "called",
+                    "callrate%", "concordant", "concordance%", "labelling", sex_head);
         for (const std::string& id : truth.order) {
             const auto it = per_snp.find(id);
             if (it == per_snp.end()) continue;
             const tally& t = it->second;
-            std::printf("%-12s %-8s %10ld %10ld %9s %10ld %12s", id.c_str(), snp_kind_of[id].c_str(), t.genotypes,
-                        t.called, percent(t.called, t.genotypes).c_str(), t.concordant,
-                        percent(t.concordant, t.called).c_str());
+            std::printf("%-12s %-10s %10ld %10ld %9s %10ld %12s %9s", id.c_str(), snp_kind_of[id].c_str(),
+                        t.genotypes, t.called, percent(t.called, t.genotypes).c_str(), t.concordant,
+                        percent(t.concordant, t.called).c_str(), t.labelling());
             if (with_sex) std::printf(" %10ld", t.male_hets);
             std::printf("\n");
         }
@@ -569,11 +630,12 @@ int concord(const concord_options& o) {
     for (const auto& [id, t] : per_snp) {
         tally one = t;
         one.snps = 1;
+        one.right_labels = std::string(t.labelling()) == "right" ? 1 : 0;
         by_kind[snp_kind_of[id]].add(one);
         all.add(one);
     }
-    std::printf("%-12s %6s %10s %10s %9s %10s %12s%s\n", "kind", "SNPs", "genotypes", "called", "callrate%",
-                "concordant", "concordance%", sex_head);
+    std::printf("%-12s %6s %10s %10s %9s %10s %12s %12s%s\n", "kind", "SNPs", "genotypes", "called", "callrate%",
+                "concordant", "concordance%", "right_labels", sex_head);
     for (const char* k : kind_names)
         if (by_kind.count(k)) print_row(k, by_kind[k], with_sex);
     print_row("all", all, with_sex);
@@ -583,6 +645,12 @@ int concord(const concord_options& o) {
     for (int g = 0; g < 3; ++g)
         std::printf("%-8s %10ld %10ld %10ld %10ld\n", ("true " + std::to_string(g)).c_str(), all.confusion[g][0],
                     all.confusion[g][1], all.confusion[g][2], all.confusion[g][3]);
+    std::printf("\nagreement of the calls by the value of the called genotype:\n%-14s %10s %10s %10s %12s\n", "value",
+                "calls", "agreeing", "wrong", "agreement%");
+    const char* bin_names[n_bins] = {"[T, 0.99)", "[0.99, 1)", "1 (> 0.999)"};
+    for (int b = 0; b < n_bins; ++b)
+        std::printf("%-14s %10ld %10ld %10ld %12s\n", bin_names[b], all.bin_calls[b], all.bin_calls[b] - all.bin_wrong[b],
+                    all.bin_wrong[b], percent(all.bin_calls[b] - all.bin_wrong[b], all.bin_calls[b]).c_str());
     if (all.snps == 0) std::printf("\nno SNP of the call files was counted\n");
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "driver/options.hpp"
+#include "input/scale.hpp"
 #include "numeric/random.hpp"
 #include "output/output_files.hpp"
 #include "output/result_set.hpp"
@@ -47,6 +48,7 @@ int run(int argc, char** argv)
     result_set results(d.output_prefix, result_file_names(d));
 
     d.read_data();
+    input::check_scale(d.snps, d.input_files, d.scale);
     analyse_every_snp(d, results);
     d.output_mcmc(results);
     results.commit();

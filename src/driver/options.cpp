@@ -90,6 +90,7 @@ const option_spec input_options[] = {
     {"-bz2", 0, [](data& d, const option_values&) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
     {"-snps", 2, [](data& d, const option_values& v) { d.first_snp = v.integer(0); d.last_snp = v.integer(1); }, "A B  1-based range of SNPs to analyse (default: all)"},
     {"-i", -1, [](data& d, const option_values& v) { d.input_files = v.list(); }, "FILE...  one intensity file per cohort"},
+    {"-scale", 1, [](data& d, const option_values& v) { d.scale = v.real(0); }, "F  divide every intensity by F, to bring raw-scale data (median x + y far from 1.2) to the priors' scale (default 1)"},
     {"-chrX", -1, [](data& d, const option_values& v) { d.sex_files = v.list(); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female)"},
 };
 
@@ -107,6 +108,7 @@ const option_spec model_options[] = {
     {"-nmax", 1, [](data& d, const option_values& v) { d.n_max = v.integer(0); }, "N  iterations per random start (default 40)"},
     {"-n", 1, [](data& d, const option_values& v) { d.n_iter = v.integer(0); }, "N  final-phase iterations after burn-in (default 1000)"},
     {"-b", 1, [](data& d, const option_values& v) { d.burn_in = v.integer(0); }, "N  final-phase burn-in iterations (default 200)"},
+    {"-label_starts", 0, [](data& d, const option_values&) { d.label_starts = true; }, "after the random starts, one start for every plausible labelling of the clusters (recommended)"},
     {"-ns", 1, [](data& d, const option_values& v) { d.n_starts = v.integer(0); }, "N  random starts per stage (default 4)"},
     {"-fancy", 1, [](data& d, const option_values& v) { d.fancy = v.integer(0); }, "N  period of the per-cohort global proposals (default 10)"},
     {"-paf", 1, [](data& d, const option_values& v) { d.paf = v.real(0); d.paf_set = true; }, "P  prior allele frequency for every SNP (default: from -f)"},
@@ -290,6 +292,7 @@ void check_settings(const data& d)
     if (d.chrX && d.sex_files.size() < d.input_files.size())
         reject("X mode needs one sex file per cohort (-chrX): " + std::to_string(d.input_files.size()) +
                " cohorts, " + std::to_string(d.sex_files.size()) + " sex files");
+    if (!(d.scale > 0) || !std::isfinite(d.scale)) reject("-scale must be positive and finite");
     if (d.n_starts < 1) reject("-ns must be at least 1, got " + std::to_string(d.n_starts));
     if (d.fancy < 1) reject("-fancy must be at least 1, got " + std::to_string(d.fancy));
     if (d.approx_mode != 0 && d.approx_grid <= 0)

@@ -12,6 +12,7 @@
 #include "input/intensity_file.hpp"
 #include "input/number_parse.hpp"
 #include "input/sample_ids.hpp"
+#include "input/scale.hpp"
 #include "input/side_files.hpp"
 #include "input/tokens.hpp"
 #include "state/data.hpp"
@@ -345,6 +346,10 @@ void data::read_data()
             record.cohort_index[j].assign(points.size(), static_cast<int>(j));
         }
         std::cout << std::endl;
+    }
+    if (scale != 1) {
+        input::divide_intensities(snps, scale);
+        std::cout << " intensities divided by " << scale << std::endl;
     }
     std::cout << "..done" << std::endl;
 }

@@ -6,6 +6,7 @@
 #include "input/grid.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/variates.hpp"
+#include "schedule/label_starts.hpp"
 #include "schedule/reports.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
@@ -156,6 +157,27 @@ void data::recycle_max_params(int cohort)
 
 void data::initialize(int stage, int start)
 {
+    const snp& s = snps[current_snp];
+    class_means m;
+    const double xm = (s.x_lo + s.x_hi) / 2, ym = (s.y_lo + s.y_hi) / 2;
+    if (stage == 0) {
+        const double sc = 0.5 * (start + 1);
+        m = {xy{0.62 * sc, 0.15 * sc}, xy{0.45 * sc, 0.45 * sc}, xy{0.15 * sc, 0.62 * sc}};
+    } else if (stage == 1) {
+        const double c = (s.x_lo + s.x_hi + s.y_lo + s.y_hi) / 4 + 1e-8;
+        if (s.x_lo + s.x_hi > s.y_lo + s.y_hi)
+            m = {xy{xm, ym}, xy{c, c}, xy{ym, xm}};
+        else
+            m = {xy{ym, xm}, xy{c, c}, xy{xm, ym}};
+    } else {
+        m = {xy{s.x_lo + 0.9 * (s.x_hi - s.x_lo), s.y_lo + 0.1 * (s.y_hi - s.y_lo)}, xy{xm, ym},
+             xy{s.x_lo + 0.1 * (s.x_hi - s.x_lo), s.y_lo + 0.9 * (s.y_hi - s.y_lo)}};
+    }
+    initialize(std::vector<class_means>(static_cast<std::size_t>(n_cohorts), m));
+}
+
+void data::initialize(const std::vector<class_means>& means)
+{
     if (print_proposals) std::cout << "initialize..." << std::flush;
     const double S = alpha_prior_strength;
     const double p = snps[current_snp].prior_allele_freq;
@@ -193,24 +215,8 @@ void data::initialize(int stage, int start)
         lambda[j] = {al * al * (1 - e), 2 * al * (1 - al) * (1 - e), (1 - al) * (1 - al) * (1 - e), e};
     }
 
-    const snp& s = snps[current_snp];
-    class_means m;
-    const double xm = (s.x_lo + s.x_hi) / 2, ym = (s.y_lo + s.y_hi) / 2;
-    if (stage == 0) {
-        const double sc = 0.5 * (start + 1);
-        m = {xy{0.62 * sc, 0.15 * sc}, xy{0.45 * sc, 0.45 * sc}, xy{0.15 * sc, 0.62 * sc}};
-    } else if (stage == 1) {
-        const double c = (s.x_lo + s.x_hi + s.y_lo + s.y_hi) / 4 + 1e-8;
-        if (s.x_lo + s.x_hi > s.y_lo + s.y_hi)
-            m = {xy{xm, ym}, xy{c, c}, xy{ym, xm}};
-        else
-            m = {xy{ym, xm}, xy{c, c}, xy{xm, ym}};
-    } else {
-        m = {xy{s.x_lo + 0.9 * (s.x_hi - s.x_lo), s.y_lo + 0.1 * (s.y_hi - s.y_lo)}, xy{xm, ym},
-             xy{s.x_lo + 0.1 * (s.x_hi - s.x_lo), s.y_lo + 0.9 * (s.y_hi - s.y_lo)}};
-    }
     for (int j = 0; j < n_cohorts; ++j) {
-        mu[j] = m;
+        mu[j] = means[static_cast<std::size_t>(j)];
         set_params_from_mu(j);
     }
 
@@ -241,28 +247,44 @@ void run_iteration(data& d, int it, bool global_moves)
         for (int j = 0; j < d.n_cohorts; ++j) d.update_all(j);
 }
 
+// Runs the short chain of one start from the values just set and keeps it in the max store when
+// it beats every earlier start.
+void run_start(data& d, int stage, int start)
+{
+    for (int it = 1; it <= d.n_max; ++it) {
+        if (it % 10 == 0)
+            std::cout << "\rranstart " << stage << "-" << start << " : iteration [" << it << "/" << d.n_max << "]"
+                      << std::flush;
+        run_iteration(d, it, true);
+    }
+    const double lp = d.log_posterior();
+    std::cout << " Final Log Posterior = " << lp;
+    if (lp > d.best_log_posterior) {
+        std::cout << "*";
+        d.best_log_posterior = lp;
+        save_max_store(d);
+    }
+    std::cout << std::endl;
+    print_terms(std::cout, d.log_posterior_terms);
+    print_counts(d, true);
+}
+
 void random_starts(data& d)
 {
     for (int stage = 0; stage < 3; ++stage)
         for (int start = 0; start < d.n_starts; ++start) {
             d.initialize(stage, start);
-            for (int it = 1; it <= d.n_max; ++it) {
-                if (it % 10 == 0)
-                    std::cout << "\rranstart " << stage << "-" << start << " : iteration [" << it << "/" << d.n_max
-                              << "]" << std::flush;
-                run_iteration(d, it, true);
-            }
-            const double lp = d.log_posterior();
-            std::cout << " Final Log Posterior = " << lp;
-            if (lp > d.best_log_posterior) {
-                std::cout << "*";
-                d.best_log_posterior = lp;
-                save_max_store(d);
-            }
-            std::cout << std::endl;
-            print_terms(std::cout, d.log_posterior_terms);
-            print_counts(d, true);
+            run_start(d, stage, start);
         }
+    // Stage 3: one start for every plausible labelling of the clusters the angles show.
+    if (d.label_starts) {
+        const std::vector<labels::labelled_start> starts = labels::labelled_starts(d);
+        for (std::size_t l = 0; l < starts.size(); ++l) {
+            std::cout << "labelled start " << l << ": " << starts[l].description << std::endl;
+            d.initialize(starts[l].means);
+            run_start(d, 3, static_cast<int>(l));
+        }
+    }
     if (!d.max_store_set) {
         std::cout << "no random start scored above -1e100: the final phase starts from the last start"
                   << std::endl;

@@ -98,6 +98,8 @@ public:
     int n_iter = 1000;
     int burn_in = 200;
     int n_max = 40;
+    bool label_starts = false;                      // a start for every plausible labelling (stage 3)
+    double scale = 1;                               // every intensity is divided by it as read
     double proposal_k = 500;
     double alpha_proposal_k = 500;
     std::vector<int> n_file_individuals;            // [input cohort] from the header: columns of the call file
@@ -236,6 +238,8 @@ public:
 
     // ---------------------------------------------------------------- schedule (schedule/)
     void initialize(int stage, int start);
+    // Every parameter of every cohort from the prior, with the given starting means [cohort].
+    void initialize(const std::vector<class_means>& means);
     void recycle_max_params(int cohort);
     void v1();
     void sweep();
