@@ -6,7 +6,7 @@
 
 #include "driver/options.hpp"
 #include "fuzz_common.hpp"
-#include "state/data.hpp"
+#include "state/settings.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             print_usage(usage);
             return;
         }
-        data d;
+        settings d;
         const double seed = choose_seed(argc, argv.data());
         if (!(seed >= 0 && seed <= 1)) std::abort();
         parse_command_line(d, argc, argv.data());

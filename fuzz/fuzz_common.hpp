@@ -14,7 +14,9 @@
 #include <iostream>
 #include <string>
 
+#include "input/snp_reader.hpp"
 #include "state/error.hpp"
+#include "state/settings.hpp"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -48,6 +50,16 @@ void expecting_run_errors(F f)
     try {
         f();
     } catch (const run_error&) {
+    }
+}
+
+// Reads the input of `s` as the program does: the headers and side files, then every SNP.
+inline void read_all(settings& s)
+{
+    input::snp_reader reader(s);
+    snp record;
+    int number = 0;
+    while (reader.next(record, number)) {
     }
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_common.hpp"
-#include "state/data.hpp"
+#include "state/settings.hpp"
 
 namespace {
 
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::uint8_t mode = bytes[0];
     const bool raw = (mode & 1) != 0;
     const std::vector<std::uint8_t> packed = raw ? std::vector<std::uint8_t>() : gzip(bytes + 1, size - 1, (mode >> 5) % 10);
-    data d;
+    settings d;
     d.input_files = {raw ? fuzz::as_file(bytes + 1, size - 1) : fuzz::as_file(packed.data(), packed.size())};
     d.gz = true;
     d.bz2 = raw && (mode & 4) != 0;
@@ -52,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const int first = (mode >> 3) & 3;
     if (first > 0)
         d.first_snp = first;
-    fuzz::expecting_run_errors([&] { d.read_data(); });
+    fuzz::expecting_run_errors([&] { fuzz::read_all(d); });
     return 0;
 }

@@ -1,12 +1,12 @@
-// Fuzzes the reading of one uncompressed intensity file: header, sample identifiers, the
-// SNP-line count of the first pass and the SNP lines of the second.
+// Fuzzes the reading of one uncompressed intensity file: header, sample identifiers, and
+// the SNP lines.
 #include "fuzz_common.hpp"
-#include "state/data.hpp"
+#include "state/settings.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    data d;
+    settings d;
     d.input_files = {fuzz::as_file(bytes, size)};
-    fuzz::expecting_run_errors([&] { d.read_data(); });
+    fuzz::expecting_run_errors([&] { fuzz::read_all(d); });
     return 0;
 }

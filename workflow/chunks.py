@@ -1,32 +1,7 @@
-"""Splitting a SNP range into chunks and giving every chunk its own reproducible seed."""
+"""Splitting a SNP range into chunks."""
 
 import bz2
 import gzip
-
-# tarvix++ seeds its generator with the 32-bit word floor(seed * 2^32), so seeds are derived
-# as words: two chunks then never share a generator state by rounding.
-WORD = 2 ** 32
-# An odd step makes c -> c * STEP (mod 2^32) one-to-one, so the first 2^32 chunks get distinct
-# words; floor(2^32 / golden ratio) spreads any number of consecutive chunks evenly around the
-# circle (a Weyl sequence), so even among a million chunks two words lie more than 200 apart.
-STEP = 0x9E3779B9
-
-
-def chunk_seed(base_seed, chunk):
-    """The seed of chunk `chunk` (0-based) for the base seed `base_seed` in (0, 1).
-
-    Its seed word is (floor(base_seed * 2^32) + chunk * STEP) mod 2^32, and the seed is that
-    word plus one half, divided by 2^32: strictly inside (0, 1), exactly representable, and
-    mapped back to its word by tarvix++. Chunk 0 gets the word of the base seed itself, so a
-    workflow of one chunk repeats `tarvix++ -seed BASE` exactly.
-    """
-    if not 0.0 < base_seed < 1.0:
-        raise ValueError(f"seed must be a real strictly between 0 and 1, got {base_seed!r}")
-    if chunk < 0:
-        raise ValueError(f"chunk number must not be negative, got {chunk}")
-    word = (int(base_seed * WORD) + chunk * STEP) % WORD
-    return (word + 0.5) / WORD
-
 
 def chunk_count(n_snps, chunk_size):
     """The number of chunks of `chunk_size` SNPs that cover `n_snps` SNPs."""

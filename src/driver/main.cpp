@@ -1,15 +1,20 @@
 // tarvix++: Bayesian genotype calling for two-channel SNP-array intensity data.
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <new>
 
+#include "driver/analysis.hpp"
 #include "driver/options.hpp"
+#include "driver/progress.hpp"
 #include "input/scale.hpp"
-#include "numeric/random.hpp"
+#include "input/snp_reader.hpp"
 #include "output/output_files.hpp"
 #include "output/result_set.hpp"
-#include "state/data.hpp"
 #include "state/error.hpp"
+#include "state/settings.hpp"
 
 namespace {
 
@@ -18,16 +23,20 @@ void print_banner()
     std::cout << std::endl << "tarvix++" << std::endl << "========" << std::endl << std::endl;
 }
 
-void analyse_every_snp(data& d, result_set& results)
+// Whether the console shows every SNP's detailed progress: asked for, or one thread writing to
+// a terminal, where its lines overwrite each other.
+bool detailed_console(const settings& cfg)
 {
-    std::cout << std::endl << "algorithm" << std::endl;
-    for (int i = 0; i < d.n_snps; ++i) {
-        d.current_snp = i;
-        std::cout << std::endl << "snp " << i + 1 << " [" << d.snps[i].rs << "] " << std::endl;
-        d.v1();
-        if (d.print_params) results.write(results.index_of(trace_file_name), d.params_trace.str());
-    }
-    std::cout << std::endl;
+    return cfg.verbose || (cfg.threads == 1 && ::isatty(STDOUT_FILENO));
+}
+
+// The scale check judges the first SNPs of the range, read ahead before any is analysed.
+void check_scale(const settings& cfg, snp_source& source)
+{
+    source.read_ahead(input::scale_check_snps);
+    std::vector<snp> first;
+    for (const auto& s : source.ahead) first.push_back(s.first);
+    input::check_scale(first, cfg.input_files, cfg.scale);
 }
 
 int run(int argc, char** argv)
@@ -36,21 +45,28 @@ int run(int argc, char** argv)
         print_usage(std::cout);
         return 0;
     }
-    data d;
+    settings cfg;
     print_banner();
-    MT generator(choose_seed(argc, argv));
-    Random::Set(generator);
+    cfg.seed = choose_seed(argc, argv);
 
     // Every option is taken before the input is read: a meaningless setting or an unwritable
     // output prefix then stops the run before any input is read.
-    parse_command_line(d, argc, argv);
-    check_settings(d);
-    result_set results(d.output_prefix, result_file_names(d));
+    parse_command_line(cfg, argc, argv);
+    check_settings(cfg);
+    std::cout.precision(10);
+    result_set results(cfg.output_prefix, result_file_names(cfg));
 
-    d.read_data();
-    input::check_scale(d.snps, d.input_files, d.scale);
-    analyse_every_snp(d, results);
-    d.output_mcmc(results);
+    input::snp_reader reader(cfg);
+    snp_source source{reader, {}, 0};
+    check_scale(cfg, source);
+    result_writer writer(cfg, results);
+    std::cout << std::endl << "algorithm" << std::endl;
+    const bool detailed = detailed_console(cfg);
+    std::unique_ptr<progress_report> progress;
+    if (!detailed) progress = std::make_unique<progress_report>(cfg, reader, std::cout);
+    analyse_snps(cfg, source, writer, detailed ? &std::cout : nullptr, progress.get());
+    std::cout << std::endl;
+    writer.finish();
     results.commit();
     std::cout << "finished" << std::endl;
     return 0;

@@ -14,7 +14,7 @@
 #include "input/number_parse.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/format.hpp"
-#include "state/data.hpp"
+#include "state/settings.hpp"
 #include "state/error.hpp"
 
 namespace {
@@ -57,7 +57,7 @@ private:
     int count_;
 };
 
-using setter = void (*)(data&, const option_values&);
+using setter = void (*)(settings&, const option_values&);
 
 struct option_spec {
     const char* name;
@@ -82,62 +82,65 @@ bool is_vcf_contig_name(const std::string& name)
 }
 
 const option_spec input_options[] = {
-    {"-nrs", 0, [](data&, const option_values&) {}, "fixed seed 0.12345 for a reproducible run (default: seed from the clock)"},
-    {"-seed", 1, [](data&, const option_values&) {}, "X  seed, a real strictly between 0 and 1, for a reproducible run (the last of -seed and -nrs wins)"},
-    {"-f", 1, [](data& d, const option_values& v) { d.snp_info_file = v.text(0); }, "FILE  SNP information file with prior allele frequencies (default: none)"},
-    {"-single", 1, [](data& d, const option_values& v) { d.single = v.integer(0); }, "N  pool all cohorts for the random starts; 1 splits them again for the final phase (default 0)"},
-    {"-gz", 0, [](data& d, const option_values&) { d.gz = true; }, "intensity files are gzip-compressed"},
-    {"-bz2", 0, [](data& d, const option_values&) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
-    {"-snps", 2, [](data& d, const option_values& v) { d.first_snp = v.integer(0); d.last_snp = v.integer(1); }, "A B  1-based range of SNPs to analyse (default: all)"},
-    {"-i", -1, [](data& d, const option_values& v) { d.input_files = v.list(); }, "FILE...  one intensity file per cohort"},
-    {"-scale", 1, [](data& d, const option_values& v) { d.scale = v.real(0); }, "F  divide every intensity by F, to bring raw-scale data (median x + y far from 1.2) to the priors' scale (default 1)"},
-    {"-chrX", -1, [](data& d, const option_values& v) { d.sex_files = v.list(); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female)"},
+    {"-nrs", 0, [](settings&, const option_values&) {}, "fixed seed 0.12345 for a reproducible run (default: seed from the clock)"},
+    {"-seed", 1, [](settings&, const option_values&) {}, "X  seed, a real strictly between 0 and 1, for a reproducible run (the last of -seed and -nrs wins)"},
+    {"-f", 1, [](settings& d, const option_values& v) { d.snp_info_file = v.text(0); }, "FILE  SNP information file with prior allele frequencies (default: none)"},
+    {"-single", 1, [](settings& d, const option_values& v) { d.single = v.integer(0); }, "N  pool all cohorts for the random starts; 1 splits them again for the final phase (default 0)"},
+    {"-gz", 0, [](settings& d, const option_values&) { d.gz = true; }, "intensity files are gzip-compressed"},
+    {"-bz2", 0, [](settings& d, const option_values&) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
+    {"-snps", 2, [](settings& d, const option_values& v) { d.first_snp = v.integer(0); d.last_snp = v.integer(1); }, "A B  1-based range of SNPs to analyse (default: all)"},
+    {"-i", -1, [](settings& d, const option_values& v) { d.input_files = v.list(); }, "FILE...  one intensity file per cohort"},
+    {"-scale", 1, [](settings& d, const option_values& v) { d.scale = v.real(0); }, "F  divide every intensity by F, to bring raw-scale data (median x + y far from 1.2) to the priors' scale (default 1)"},
+    {"-chrX", -1, [](settings& d, const option_values& v) { d.sex_files = v.list(); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female)"},
 };
 
 const option_spec model_options[] = {
-    {"-test", 1, [](data& d, const option_values& v) { d.model_test = v.integer(0); }, "N  nonzero writes the tests file (default 0)"},
-    {"-o", 1, [](data& d, const option_values& v) { d.output_prefix = v.text(0); }, "PREFIX  prefix of the output files (default out)"},
-    {"-approx", 2, [](data& d, const option_values& v) { d.approx_mode = v.integer(0); d.approx_grid = v.integer(1); }, "M G  clump points on a G x G grid; M = 1 declumps before the final phase, other nonzero M after it (default 0 0)"},
-    {"-allow_male_hets", 0, [](data& d, const option_values&) { d.allow_male_hets = true; }, "in X mode, males may be called heterozygous"},
-    {"-pr", 0, [](data& d, const option_values&) { d.print_proposals = true; }, "print proposal diagnostics"},
-    {"-names", 0, [](data& d, const option_values&) { d.print_names = true; }, "print the name of every update as it runs"},
-    {"-print_params", 0, [](data& d, const option_values&) { d.print_params = true; }, "write the log-posterior terms of every sampled final-phase iteration to the file params"},
-    {"-watch_counts", 0, [](data& d, const option_values&) { d.watch_counts = true; }, "print genotype counts every sampled final-phase iteration"},
-    {"-max1", 0, [](data& d, const option_values&) { d.sampling_start_phase = false; }, "random starts maximise instead of sampling"},
-    {"-max2", 0, [](data& d, const option_values&) { d.sampling_final_phase = false; }, "final phase maximises; calls are posterior probabilities"},
-    {"-nmax", 1, [](data& d, const option_values& v) { d.n_max = v.integer(0); }, "N  iterations per random start (default 40)"},
-    {"-n", 1, [](data& d, const option_values& v) { d.n_iter = v.integer(0); }, "N  final-phase iterations after burn-in (default 1000)"},
-    {"-b", 1, [](data& d, const option_values& v) { d.burn_in = v.integer(0); }, "N  final-phase burn-in iterations (default 200)"},
-    {"-label_starts", 0, [](data& d, const option_values&) { d.label_starts = true; }, "after the random starts, one start for every plausible labelling of the clusters (recommended)"},
-    {"-ns", 1, [](data& d, const option_values& v) { d.n_starts = v.integer(0); }, "N  random starts per stage (default 4)"},
-    {"-fancy", 1, [](data& d, const option_values& v) { d.fancy = v.integer(0); }, "N  period of the per-cohort global proposals (default 10)"},
-    {"-paf", 1, [](data& d, const option_values& v) { d.paf = v.real(0); d.paf_set = true; }, "P  prior allele frequency for every SNP (default: from -f)"},
-    {"-c_alpha_prior", 1, [](data& d, const option_values& v) { d.c_alpha_prior = v.real(0); }, "V  spread of the reference frequency around the mean (default 0.01)"},
-    {"-c_alpha_cohorts", 1, [](data& d, const option_values& v) { d.c_alpha_cohorts = v.real(0); }, "V  spread of the cohort allele frequencies (default 0.005)"},
-    {"-alpha_star_prior", 2, [](data& d, const option_values& v) { d.alpha_star_prior = v.pair(); }, "A B  Beta prior of the mean allele frequency (default 1 1)"},
-    {"-pgd", 1, [](data& d, const option_values& v) { d.pgd = v.real(0); }, "C  concentration of the genotype-proportion prior (default 10)"},
-    {"-nonull", 0, [](data& d, const option_values&) { d.nonull = true; }, "no null class"},
-    {"-eta_mean_prior", 2, [](data& d, const option_values& v) { d.eta_mean_prior = v.pair(); }, "A B  (default 3 100)"},
-    {"-eta_var_prior", 2, [](data& d, const option_values& v) { d.eta_var_prior = v.pair(); }, "A B  (default 5 100)"},
-    {"-length_mean_prior", 2, [](data& d, const option_values& v) { d.length_mean_prior = v.pair(); }, "SHAPE RATE  (default 20 20)"},
-    {"-length_var_prior", 2, [](data& d, const option_values& v) { d.length_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
-    {"-gradient_mean_prior", 2, [](data& d, const option_values& v) { d.gradient_mean_prior = v.pair(); }, "SHAPE RATE  (default 10 10)"},
-    {"-gradient_var_prior", 2, [](data& d, const option_values& v) { d.gradient_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
-    {"-fraction_mean_prior", 2, [](data& d, const option_values& v) { d.fraction_mean_prior = v.pair(); }, "A B  (default 30 30)"},
-    {"-fraction_var_prior", 2, [](data& d, const option_values& v) { d.fraction_var_prior = v.pair(); }, "A B  (default 1 100)"},
-    {"-departure_mean_prior", 2, [](data& d, const option_values& v) { d.departure_mean_prior = v.pair(); }, "A B  (default 2 8)"},
-    {"-departure_var_prior", 2, [](data& d, const option_values& v) { d.departure_var_prior = v.pair(); }, "A B  (default 1 100)"},
-    {"-center_var_prior_mean", 2, [](data& d, const option_values& v) { d.center_var_prior_mean = v.real(0); d.center_var_prior_df = v.integer(1); }, "S2 DF  scale and integer degrees of freedom of the centre variance prior (default 0.0001 100)"},
-    {"-sigma_mean_prior", 2, [](data& d, const option_values& v) { d.sigma_mean_prior = v.pair(); }, "SHAPE RATE  (default 1 4)"},
-    {"-sigma_var_prior", 2, [](data& d, const option_values& v) { d.sigma_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
-    {"-varfrac_mean_prior", 2, [](data& d, const option_values& v) { d.varfrac_mean_prior = v.pair(); }, "A B  (default 2.5 7.5)"},
-    {"-varfrac_var_prior", 2, [](data& d, const option_values& v) { d.varfrac_var_prior = v.pair(); }, "A B  (default 1 100)"},
-    {"-r_mean_prior", 1, [](data& d, const option_values& v) { const double x = v.real(0); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
-    {"-r_var_prior", 1, [](data& d, const option_values& v) { const double x = v.real(0); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
-    {"-vcf", 0, [](data& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
-    {"-chr", 1, [](data& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
-    {"-vcf_threshold", 1, [](data& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
-    {"-pk", 2, [](data& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
+    {"-test", 1, [](settings& d, const option_values& v) { d.model_test = v.integer(0); }, "N  nonzero writes the tests file (default 0)"},
+    {"-o", 1, [](settings& d, const option_values& v) { d.output_prefix = v.text(0); }, "PREFIX  prefix of the output files (default out)"},
+    {"-approx", 2, [](settings& d, const option_values& v) { d.approx_mode = v.integer(0); d.approx_grid = v.integer(1); }, "M G  clump points on a G x G grid; M = 1 declumps before the final phase, other nonzero M after it (default 0 0)"},
+    {"-allow_male_hets", 0, [](settings& d, const option_values&) { d.allow_male_hets = true; }, "in X mode, males may be called heterozygous"},
+    {"-pr", 0, [](settings& d, const option_values&) { d.print_proposals = true; }, "print proposal diagnostics"},
+    {"-names", 0, [](settings& d, const option_values&) { d.print_names = true; }, "print the name of every update as it runs"},
+    {"-print_params", 0, [](settings& d, const option_values&) { d.print_params = true; }, "write the log-posterior terms of every sampled final-phase iteration to the file params"},
+    {"-watch_counts", 0, [](settings& d, const option_values&) { d.watch_counts = true; }, "print genotype counts every sampled final-phase iteration"},
+    {"-max1", 0, [](settings& d, const option_values&) { d.sampling_start_phase = false; }, "random starts maximise instead of sampling"},
+    {"-max2", 0, [](settings& d, const option_values&) { d.sampling_final_phase = false; }, "final phase maximises; calls are posterior probabilities"},
+    {"-nmax", 1, [](settings& d, const option_values& v) { d.n_max = v.integer(0); }, "N  iterations per random start (default 40)"},
+    {"-n", 1, [](settings& d, const option_values& v) { d.n_iter = v.integer(0); }, "N  final-phase iterations after burn-in (default 1000)"},
+    {"-b", 1, [](settings& d, const option_values& v) { d.burn_in = v.integer(0); }, "N  final-phase burn-in iterations (default 200)"},
+    {"-label_starts", 0, [](settings& d, const option_values&) { d.label_starts = true; }, "after the random starts, one start for every plausible labelling of the clusters (recommended)"},
+    {"-ns", 1, [](settings& d, const option_values& v) { d.n_starts = v.integer(0); }, "N  random starts per stage (default 4)"},
+    {"-fancy", 1, [](settings& d, const option_values& v) { d.fancy = v.integer(0); }, "N  period of the per-cohort global proposals (default 10)"},
+    {"-paf", 1, [](settings& d, const option_values& v) { d.paf = v.real(0); d.paf_set = true; }, "P  prior allele frequency for every SNP (default: from -f)"},
+    {"-c_alpha_prior", 1, [](settings& d, const option_values& v) { d.c_alpha_prior = v.real(0); }, "V  spread of the reference frequency around the mean (default 0.01)"},
+    {"-c_alpha_cohorts", 1, [](settings& d, const option_values& v) { d.c_alpha_cohorts = v.real(0); }, "V  spread of the cohort allele frequencies (default 0.005)"},
+    {"-alpha_star_prior", 2, [](settings& d, const option_values& v) { d.alpha_star_prior = v.pair(); }, "A B  Beta prior of the mean allele frequency (default 1 1)"},
+    {"-pgd", 1, [](settings& d, const option_values& v) { d.pgd = v.real(0); }, "C  concentration of the genotype-proportion prior (default 10)"},
+    {"-nonull", 0, [](settings& d, const option_values&) { d.nonull = true; }, "no null class"},
+    {"-eta_mean_prior", 2, [](settings& d, const option_values& v) { d.eta_mean_prior = v.pair(); }, "A B  (default 3 100)"},
+    {"-eta_var_prior", 2, [](settings& d, const option_values& v) { d.eta_var_prior = v.pair(); }, "A B  (default 5 100)"},
+    {"-length_mean_prior", 2, [](settings& d, const option_values& v) { d.length_mean_prior = v.pair(); }, "SHAPE RATE  (default 20 20)"},
+    {"-length_var_prior", 2, [](settings& d, const option_values& v) { d.length_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
+    {"-gradient_mean_prior", 2, [](settings& d, const option_values& v) { d.gradient_mean_prior = v.pair(); }, "SHAPE RATE  (default 10 10)"},
+    {"-gradient_var_prior", 2, [](settings& d, const option_values& v) { d.gradient_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
+    {"-fraction_mean_prior", 2, [](settings& d, const option_values& v) { d.fraction_mean_prior = v.pair(); }, "A B  (default 30 30)"},
+    {"-fraction_var_prior", 2, [](settings& d, const option_values& v) { d.fraction_var_prior = v.pair(); }, "A B  (default 1 100)"},
+    {"-departure_mean_prior", 2, [](settings& d, const option_values& v) { d.departure_mean_prior = v.pair(); }, "A B  (default 2 8)"},
+    {"-departure_var_prior", 2, [](settings& d, const option_values& v) { d.departure_var_prior = v.pair(); }, "A B  (default 1 100)"},
+    {"-center_var_prior_mean", 2, [](settings& d, const option_values& v) { d.center_var_prior_mean = v.real(0); d.center_var_prior_df = v.integer(1); }, "S2 DF  scale and integer degrees of freedom of the centre variance prior (default 0.0001 100)"},
+    {"-sigma_mean_prior", 2, [](settings& d, const option_values& v) { d.sigma_mean_prior = v.pair(); }, "SHAPE RATE  (default 1 4)"},
+    {"-sigma_var_prior", 2, [](settings& d, const option_values& v) { d.sigma_var_prior = v.pair(); }, "SHAPE RATE  (default 1 100)"},
+    {"-varfrac_mean_prior", 2, [](settings& d, const option_values& v) { d.varfrac_mean_prior = v.pair(); }, "A B  (default 2.5 7.5)"},
+    {"-varfrac_var_prior", 2, [](settings& d, const option_values& v) { d.varfrac_var_prior = v.pair(); }, "A B  (default 1 100)"},
+    {"-r_mean_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
+    {"-r_var_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
+    {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
+    {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
+    {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
+    {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
+    {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP's position in the file: the same files for any -threads and any split into -snps ranges"},
+    {"-verbose", 0, [](settings& d, const option_values&) { d.verbose = true; }, "every SNP's detailed progress on the console (the default when one thread writes to a terminal) instead of one line per finished SNP"},
+    {"-pk", 2, [](settings& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
 };
 
 const option_spec* find_option(std::string_view name)
@@ -204,7 +207,7 @@ double choose_seed(int argc, char** argv)
     return seed;
 }
 
-void parse_command_line(data& d, int argc, char** argv)
+void parse_command_line(settings& d, int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -227,9 +230,15 @@ void parse_command_line(data& d, int argc, char** argv)
         o->set(d, option_values(o->name, argv + i + 1, count));
         i += count;
     }
+    // SNPs analysed side by side cannot share one draw sequence.
+    if (d.threads > 1) d.snp_seeds = true;
 }
 
 namespace {
+
+// Each thread holds one SNP's working set and two more wait their turn: beyond this, memory
+// rather than cores is what a run would exhaust.
+constexpr int max_threads = 1024;
 
 // The largest gamma or beta shape the variate tables serve; proposals scale shapes by -pk.
 constexpr double largest_shape = 1e12;
@@ -244,7 +253,7 @@ bool usable_shape(double x)
 // per-cohort draws, and the proposals of the Gamma families' hyperparameters, shapes the
 // sampler can draw from, so that priors such as 1e-300 or 1e300 stop the run here rather than
 // in the middle of the analysis.
-void check_starting_priors(const data& d)
+void check_starting_priors(const settings& d)
 {
     struct prior_options {
         family f;
@@ -285,7 +294,7 @@ void check_starting_priors(const data& d)
 
 }  // namespace
 
-void check_settings(const data& d)
+void check_settings(const settings& d)
 {
     const auto reject = [](const std::string& what) { throw run_error("invalid setting: " + what, 2); };
     if (d.input_files.empty()) reject("no intensity file given (-i FILE...)");
@@ -293,6 +302,8 @@ void check_settings(const data& d)
         reject("X mode needs one sex file per cohort (-chrX): " + std::to_string(d.input_files.size()) +
                " cohorts, " + std::to_string(d.sex_files.size()) + " sex files");
     if (!(d.scale > 0) || !std::isfinite(d.scale)) reject("-scale must be positive and finite");
+    if (d.threads < 1 || d.threads > max_threads)
+        reject("-threads must lie between 1 and " + std::to_string(max_threads) + ", got " + std::to_string(d.threads));
     if (d.n_starts < 1) reject("-ns must be at least 1, got " + std::to_string(d.n_starts));
     if (d.fancy < 1) reject("-fancy must be at least 1, got " + std::to_string(d.fancy));
     if (d.approx_mode != 0 && d.approx_grid <= 0)

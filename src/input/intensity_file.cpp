@@ -1,8 +1,9 @@
 #include "input/intensity_file.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <boost/iostreams/device/file.hpp>
+#include <boost/iostreams/device/file_descriptor.hpp>
 #include <boost/iostreams/filter/bzip2.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
@@ -46,8 +47,8 @@ void check_compression(const std::string& name, bool gz, bool bz2)
     // A pipe or device would yield its bytes to the first of the several readings only.
     struct stat st {};
     if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-        throw run_error(name + ": not a regular file (a pipe or a device); intensity files are read more than "
-                               "once, so name the file itself");
+        throw run_error(name + ": not a regular file (a pipe or a device); its first bytes are checked before it "
+                               "is read, so name the file itself");
     std::ifstream file = open_input(name, "intensity file");
     unsigned char magic[4] = {0, 0, 0, 0};
     file.read(reinterpret_cast<char*>(magic), sizeof magic);
@@ -86,9 +87,17 @@ intensity_file::intensity_file(const std::string& name, bool gz, bool bz2)
       limit_why_(", the most a header line may hold")
 {
     check_compression(name, gz, bz2);
-    io::file_source source(name, std::ios::in | std::ios::binary);
+    io::file_descriptor_source source;
+    try {
+        source.open(name, std::ios::in | std::ios::binary);
+    } catch (const std::ios_base::failure&) {
+    }
     if (!source.is_open())
         throw run_error(name + ": cannot open intensity file");
+    descriptor_ = source.handle();
+    struct stat st {};
+    if (::fstat(descriptor_, &st) == 0)
+        size_ = static_cast<std::uint64_t>(st.st_size);
     if (gz)
         chain_->in.push(io::gzip_decompressor(gzip_window_bits, filter_buffer_size));
     if (bz2)
@@ -103,6 +112,12 @@ intensity_file::~intensity_file()
         chain_->in.reset();
     } catch (...) {
     }
+}
+
+std::uint64_t intensity_file::bytes_read() const
+{
+    const off_t at = ::lseek(descriptor_, 0, SEEK_CUR);
+    return at > 0 ? static_cast<std::uint64_t>(at) : 0;
 }
 
 void intensity_file::fail(const std::string& what) const

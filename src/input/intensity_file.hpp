@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,6 +44,10 @@ public:
     // 1-based number of the line last returned (0 before the first).
     long line_number() const { return line_; }
     const std::string& name() const { return name_; }
+    // Bytes of the file as stored (compressed) taken by the decompression chain so far, and the
+    // file's size: how far through the file the reading is.
+    std::uint64_t bytes_read() const;
+    std::uint64_t size() const { return size_; }
     // Throws run_error "name:line: what" for the line last returned.
     [[noreturn]] void fail(const std::string& what) const;
     [[noreturn]] void fail_at(long line, const std::string& what) const;
@@ -55,6 +60,8 @@ private:
     std::string name_;
     bool gz_, bz2_;
     std::unique_ptr<chain> chain_;
+    int descriptor_ = -1;       // of the file under the chain, which owns it
+    std::uint64_t size_ = 0;
     // Left uninitialised: only the bytes read are touched, which keeps small files cheap.
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_;

@@ -22,7 +22,7 @@ void percentile_range(const std::set<double>& values, double& lo, double& hi)
 
 void data::calc_range(snp& s)
 {
-    std::cout << std::endl << " Calculating range of data ";
+    log() << std::endl << " Calculating range of data ";
     s.x_lo = s.y_lo = -1000;
     s.x_hi = s.y_hi = 1000;
     std::set<double> xs;
@@ -35,7 +35,7 @@ void data::calc_range(snp& s)
     }
     percentile_range(xs, s.x_lo, s.x_hi);
     percentile_range(ys, s.y_lo, s.y_hi);
-    std::cout << std::endl
+    log() << std::endl
               << " " << s.x_lo << "  " << s.x_hi << "  " << s.y_lo << "  " << s.y_hi;
 }
 
@@ -44,11 +44,11 @@ void data::clump_data(snp& s)
 {
     s.clumps.clear();
     s.clumps.resize(static_cast<std::size_t>(n_cohorts));
-    const input::cell_sizes cells = input::cell_sizes_of(s, approx_grid);
-    std::cout << std::endl
+    const input::cell_sizes cells = input::cell_sizes_of(s, cfg.approx_grid);
+    log() << std::endl
               << " Clumping points as approximation " << " (delta x: " << cells.dx << " y: " << cells.dy << ")";
     if (n_cohorts < 1) {
-        std::cout << std::endl << std::endl;
+        log() << std::endl << std::endl;
         return;
     }
     for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
@@ -62,9 +62,9 @@ void data::clump_data(snp& s)
             else
                 ++it->second.w;
         }
-        std::cout << std::endl << " " << j << " : number of non-empty points :: " << occupied;
+        log() << std::endl << " " << j << " : number of non-empty points :: " << occupied;
     }
-    std::cout << std::endl << std::endl;
+    log() << std::endl << std::endl;
     calls_changed();
 }
 
@@ -72,8 +72,8 @@ void data::clump_data(snp& s)
 // `calls` and `call_probs` are sized for the SNP.
 void data::set_calls_from_points(snp& s)
 {
-    std::cout << std::endl << " Declumping points for final round " << std::endl;
-    const input::cell_sizes cells = input::cell_sizes_of(s, approx_grid);
+    log() << std::endl << " Declumping points for final round " << std::endl;
+    const input::cell_sizes cells = input::cell_sizes_of(s, cfg.approx_grid);
     for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
         const std::vector<xy>& pts = s.points[j];
         for (std::size_t i = 0; i < pts.size(); ++i) {

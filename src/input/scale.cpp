@@ -9,13 +9,6 @@
 
 namespace input {
 
-void divide_intensities(std::vector<snp>& snps, double divisor)
-{
-    for (snp& s : snps)
-        for (std::vector<xy>& cohort : s.points)
-            for (xy& p : cohort) p = {p[0] / divisor, p[1] / divisor};
-}
-
 double median_sum(const std::vector<snp>& snps, std::size_t cohort)
 {
     std::vector<double> sums;

@@ -22,9 +22,6 @@ constexpr int scale_check_snps = 50;
 // Fewer points than this tell too little to stop a run.
 constexpr int scale_check_points = 20;
 
-// Divides every intensity of every SNP by `divisor`.
-void divide_intensities(std::vector<snp>& snps, double divisor);
-
 // The median of x + y over the points of input cohort `cohort` in the first scale_check_snps
 // SNPs; NaN when they hold fewer than scale_check_points points.
 double median_sum(const std::vector<snp>& snps, std::size_t cohort);

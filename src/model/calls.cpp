@@ -23,8 +23,8 @@ struct class_score {
 
 class_score score_of_class(const data& d, int k, int j)
 {
-    return {density_of_class(d, k, j), portable::log(d.lambda[j][k]), d.nonull && k == 3,
-            d.chrX && k == 1 && !d.allow_male_hets};
+    return {density_of_class(d, k, j), portable::log(d.lambda[j][k]), d.cfg.nonull && k == 3,
+            d.cfg.chrX && k == 1 && !d.cfg.allow_male_hets};
 }
 
 using cohort_scores = std::array<class_score, 4>;
@@ -109,9 +109,9 @@ WIDE_LANES_TARGET void point_probabilities_wide(const cohort_scores& classes, co
 void cohort_probabilities(data& d, int j)
 {
     const cohort_scores classes = scores_of_cohort(d, j);
-    const int* sex = d.chrX ? d.point_sex[j].data() : nullptr;
+    const int* sex = d.cfg.chrX ? d.point_sex[j].data() : nullptr;
     auto* const run = wide_lanes_active() ? point_probabilities_wide : point_probabilities_baseline;
-    run(classes, d.snps[d.current_snp].points[j], sex, d.call_probs[j].data());
+    run(classes, d.current.points[j], sex, d.call_probs[j].data());
 }
 
 int most_probable(const std::array<double, 4>& p)
@@ -131,7 +131,7 @@ int choose_call(bool sampling, const std::array<double, 4>& p)
 // one uniform draw per point in point order when sampling, drawn a block at a time.
 void call_points(data& d, int j)
 {
-    const std::vector<xy>& pts = d.snps[d.current_snp].points[j];
+    const std::vector<xy>& pts = d.current.points[j];
     const std::size_t n = pts.size();
     std::array<class_members, 4>& members = d.members[j];
     for (class_members& m : members) m.clear(n);
@@ -155,7 +155,7 @@ void call_points(data& d, int j)
 
 void data::update_calls()
 {
-    if (print_names) std::cout << "update_calls()" << std::endl;
+    if (cfg.print_names) log() << "update_calls()" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
         N[j] = {0, 0, 0, 0};
         if (!clumped) {
@@ -163,7 +163,7 @@ void data::update_calls()
             call_points(*this, j);
         } else {
             const cohort_scores classes = scores_of_cohort(*this, j);
-            for (auto& [x, column] : snps[current_snp].clumps[j])
+            for (auto& [x, column] : current.clumps[j])
                 for (auto& [row, c] : column) {
                     double p[4];
                     class_probabilities(classes, x, row.y, row.male, p);

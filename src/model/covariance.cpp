@@ -41,15 +41,15 @@ void covariance_step(data& d, const covariance_move& m, int j, int k)
         R = R + family_log_prior(m.f, x, mean, var) - family_log_prior(m.f, x_old, mean, var);
     }
 
-    if (d.print_proposals) {
-        if (m.before == move_trace::log_ratio) std::cout << "log-mh = " << R << std::endl;
-        if (m.before == move_trace::values) std::cout << x << " " << x_old << std::endl;
+    if (d.cfg.print_proposals) {
+        if (m.before == move_trace::log_ratio) d.log() << "log-mh = " << R << std::endl;
+        if (m.before == move_trace::values) d.log() << x << " " << x_old << std::endl;
     }
     if (accept_move(d.sampling, R, with_hastings(R, m.proposal, x_old, x, m.kappa))) {
         d.*(m.counter) += 1;
-        if (m.decision && d.print_proposals && d.sampling) std::cout << "accept " << std::endl;
+        if (m.decision && d.cfg.print_proposals && d.sampling) d.log() << "accept " << std::endl;
     } else {
-        if (m.decision && d.print_proposals) std::cout << "reject " << std::endl;
+        if (m.decision && d.cfg.print_proposals) d.log() << "reject " << std::endl;
         x = x_old;
     }
 }
@@ -58,7 +58,7 @@ void covariance_step(data& d, const covariance_move& m, int j, int k)
 
 void data::update_sigma()
 {
-    const covariance_move m{family::sigma, {true, true, true}, proposal_kind::gamma, proposal_k,
+    const covariance_move m{family::sigma, {true, true, true}, proposal_kind::gamma, cfg.proposal_k,
                             move_trace::log_ratio, true, &data::accept_sigma};
     for (int j = 0; j < n_cohorts; ++j) covariance_step(*this, m, j, 0);
     update_hyperparameter(*this, family::sigma, hyper_role::mean, 0);
@@ -68,7 +68,7 @@ void data::update_sigma()
 void data::update_varfrac()
 {
     // Class 1 has equal variances on both axes and does not depend on varfrac.
-    const covariance_move m{family::varfrac, {true, false, true}, proposal_kind::beta_offset, proposal_k,
+    const covariance_move m{family::varfrac, {true, false, true}, proposal_kind::beta_offset, cfg.proposal_k,
                             move_trace::values, false, &data::accept_varfrac};
     for (int j = 0; j < n_cohorts; ++j) covariance_step(*this, m, j, 0);
     update_hyperparameter(*this, family::varfrac, hyper_role::mean, 0);
@@ -95,19 +95,19 @@ double data::p_Var()
     for (int j = 0; j < n_cohorts; ++j) {
         double p_r = 0;
         for (int k = 0; k < 3; ++k) p_r += family_log_prior(family::r, r[j][k], r_mean[k], r_var[k]);
-        if (print_names) std::cout << "p_sigma" << std::endl;
+        if (cfg.print_names) log() << "p_sigma" << std::endl;
         const double p_sigma = family_log_prior(family::sigma, sigma[j], sigma_mean, sigma_var);
-        if (print_names) std::cout << "p_varfrac" << std::endl;
+        if (cfg.print_names) log() << "p_varfrac" << std::endl;
         const double p_varfrac = family_log_prior(family::varfrac, varfrac[j], varfrac_mean, varfrac_var);
         total += p_varfrac + p_sigma + p_r;
     }
     for (int k = 0; k < 3; ++k) {
-        total += log_dbeta(r_mean[k], r_mean_prior.a[k], r_mean_prior.b[k]);
-        total += log_dbeta(r_var[k], r_var_prior.a[k], r_var_prior.b[k]);
+        total += log_dbeta(r_mean[k], cfg.r_mean_prior.a[k], cfg.r_mean_prior.b[k]);
+        total += log_dbeta(r_var[k], cfg.r_var_prior.a[k], cfg.r_var_prior.b[k]);
     }
-    total += gamma_log_density(sigma_mean, sigma_mean_prior[0], sigma_mean_prior[1]);
-    total += gamma_log_density(sigma_var, sigma_var_prior[0], sigma_var_prior[1]);
-    total += log_dbeta(varfrac_mean, varfrac_mean_prior[0], varfrac_mean_prior[1]);
-    total += log_dbeta(varfrac_var, varfrac_var_prior[0], varfrac_var_prior[1]);
+    total += gamma_log_density(sigma_mean, cfg.sigma_mean_prior[0], cfg.sigma_mean_prior[1]);
+    total += gamma_log_density(sigma_var, cfg.sigma_var_prior[0], cfg.sigma_var_prior[1]);
+    total += log_dbeta(varfrac_mean, cfg.varfrac_mean_prior[0], cfg.varfrac_mean_prior[1]);
+    total += log_dbeta(varfrac_var, cfg.varfrac_var_prior[0], cfg.varfrac_var_prior[1]);
     return total;
 }

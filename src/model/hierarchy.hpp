@@ -47,7 +47,7 @@ bool gamma_family(family f);
 
 // The mean and spread hyperparameters of family `f` (class k for r) at the start of a chain: the
 // means of their hyperpriors, the spread of the cluster-shape families twice that.
-std::pair<double, double> starting_hyperparameters(const data& d, family f, int k);
+std::pair<double, double> starting_hyperparameters(const settings& s, family f, int k);
 
 // One Metropolis–Hastings step (or, when maximising, one improvement step) of the mean or
 // spread hyperparameter of `f`, class k for r. Draws one proposal and, when sampling, one uniform.

@@ -32,31 +32,27 @@ const family_traits& traits(family f)
     return table[static_cast<int>(f)];
 }
 
-const prior_pair& hyperprior(const data& d, family f, hyper_role role)
+// The hyperprior pair of the mean or spread of family f (class k for r).
+prior_pair hyperprior(const settings& s, family f, hyper_role role, int k)
 {
     const bool m = role == hyper_role::mean;
     switch (f) {
-    case family::fraction: return m ? d.fraction_mean_prior : d.fraction_var_prior;
-    case family::departure: return m ? d.departure_mean_prior : d.departure_var_prior;
-    case family::length: return m ? d.length_mean_prior : d.length_var_prior;
-    case family::gradient: return m ? d.gradient_mean_prior : d.gradient_var_prior;
-    case family::sigma: return m ? d.sigma_mean_prior : d.sigma_var_prior;
-    case family::varfrac: return m ? d.varfrac_mean_prior : d.varfrac_var_prior;
-    case family::eta: return m ? d.eta_mean_prior : d.eta_var_prior;
+    case family::fraction: return m ? s.fraction_mean_prior : s.fraction_var_prior;
+    case family::departure: return m ? s.departure_mean_prior : s.departure_var_prior;
+    case family::length: return m ? s.length_mean_prior : s.length_var_prior;
+    case family::gradient: return m ? s.gradient_mean_prior : s.gradient_var_prior;
+    case family::sigma: return m ? s.sigma_mean_prior : s.sigma_var_prior;
+    case family::varfrac: return m ? s.varfrac_mean_prior : s.varfrac_var_prior;
+    case family::eta: return m ? s.eta_mean_prior : s.eta_var_prior;
     case family::r: break;
     }
-    return d.eta_mean_prior;   // not reached: r has per-class pairs
+    const class_prior& cp = m ? s.r_mean_prior : s.r_var_prior;
+    return {cp.a[k], cp.b[k]};
 }
 
 double hyperprior_log_density(const data& d, family f, hyper_role role, int k, double x)
 {
-    prior_pair p;
-    if (f == family::r) {
-        const class_prior& cp = role == hyper_role::mean ? d.r_mean_prior : d.r_var_prior;
-        p = {cp.a[k], cp.b[k]};
-    } else {
-        p = hyperprior(d, f, role);
-    }
+    const prior_pair p = hyperprior(d.cfg, f, role, k);
     return traits(f).gamma ? gamma_log_density(x, p[0], p[1]) : log_dbeta(x, p[0], p[1]);
 }
 
@@ -64,17 +60,11 @@ double hyperprior_log_density(const data& d, family f, hyper_role role, int k, d
 
 bool gamma_family(family f) { return traits(f).gamma; }
 
-std::pair<double, double> starting_hyperparameters(const data& d, family f, int k)
+std::pair<double, double> starting_hyperparameters(const settings& s, family f, int k)
 {
     const bool shape = f == family::fraction || f == family::departure || f == family::length || f == family::gradient;
     const auto start = [&](hyper_role role, double scale) {
-        prior_pair p;
-        if (f == family::r) {
-            const class_prior& cp = role == hyper_role::mean ? d.r_mean_prior : d.r_var_prior;
-            p = {cp.a[k], cp.b[k]};
-        } else {
-            p = hyperprior(d, f, role);
-        }
+        const prior_pair p = hyperprior(s, f, role, k);
         return traits(f).gamma ? scale * p[0] / p[1] : scale * p[0] / (p[0] + p[1]);
     };
     return {start(hyper_role::mean, 1), start(hyper_role::var, shape ? 2 : 1)};
@@ -89,17 +79,22 @@ double gamma_prior_draw(double m, double v) { return rgamma(m * m / v, m / v); }
 
 double untraced_log_posterior(data& d)
 {
-    const bool names = d.print_names;
-    d.print_names = false;
-    const double lp = d.log_posterior();
-    d.print_names = names;
-    return lp;
+    if (!d.cfg.print_names) return d.log_posterior();
+    // The names of the updates it passes through are not shown.
+    struct quiet_console {
+        data& d;
+        std::ostream& was;
+        std::ostream null{nullptr};
+        explicit quiet_console(data& target) : d(target), was(target.log()) { d.set_console(null); }
+        ~quiet_console() { d.set_console(was); }
+    } quiet(d);
+    return d.log_posterior();
 }
 
 void trace_acceptance(data& d, double lp_before, double log_ratio)
 {
     const double lp_after = d.log_posterior();
-    std::cout << "accept" << std::endl
+    d.log() << "accept" << std::endl
               << "old = " << lp_before << " new = " << lp_after << " mh = " << log_ratio << std::endl;
 }
 
@@ -145,11 +140,11 @@ void update_hyperparameter(data& d, family f, hyper_role role, int k)
     const family_traits& t = traits(f);
     const bool is_mean = role == hyper_role::mean;
     const char* trace = is_mean ? t.mean_trace : t.var_trace;
-    if (d.print_names && trace) std::cout << trace << std::endl;
+    if (d.cfg.print_names && trace) d.log() << trace << std::endl;
 
     double& x = family_hyper(d, f, role, k);
     const double other = family_hyper(d, f, is_mean ? hyper_role::var : hyper_role::mean, k);
-    const double x_new = propose(t.proposal, x, d.proposal_k);
+    const double x_new = propose(t.proposal, x, d.cfg.proposal_k);
 
     double sum = 0;
     for (int j = 0; j < d.n_cohorts; ++j) {
@@ -160,9 +155,9 @@ void update_hyperparameter(data& d, family f, hyper_role role, int k)
     }
     const double R = sum + hyperprior_log_density(d, f, role, k, x_new) - hyperprior_log_density(d, f, role, k, x);
 
-    const bool trace_accept = t.trace_accept && d.print_names && !d.sampling;
+    const bool trace_accept = t.trace_accept && d.cfg.print_names && !d.sampling;
     const double lp_before = trace_accept ? untraced_log_posterior(d) : 0;
-    if (!accept_move(d.sampling, R, with_hastings(R, t.proposal, x, x_new, d.proposal_k))) return;
+    if (!accept_move(d.sampling, R, with_hastings(R, t.proposal, x, x_new, d.cfg.proposal_k))) return;
     x = x_new;
     d.*(t.counter) += 1;
     if (trace_accept) trace_acceptance(d, lp_before, R);

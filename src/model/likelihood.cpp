@@ -71,7 +71,7 @@ class_density density_of_class(const data& d, int k, int j)
 
 double data::log_posterior_X_given_K(int k, int j)
 {
-    if (print_names) std::cout << "log_posterior_X_given_K()" << std::endl;
+    if (cfg.print_names) log() << "log_posterior_X_given_K()" << std::endl;
     // Most moves judge a proposal against the likelihood of the unchanged state, computed the
     // move before: the memo returns that sum without walking the points again. The class
     // density, and so the sum, is a function of these parameters alone.
@@ -90,7 +90,7 @@ double data::log_posterior_X_given_K(int k, int j)
         auto* const run = wide_lanes_active() ? sum_of_log_phi_wide : sum_of_log_phi_baseline;
         sum = run(cd, m.x.data(), m.y.data(), m.size);
     } else {
-        for (const auto& [x, column] : snps[current_snp].clumps[j])
+        for (const auto& [x, column] : current.clumps[j])
             for (const auto& [row, c] : column)
                 if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, row.y)) - c.w * cd.log_norm;
     }
@@ -109,16 +109,16 @@ double data::log_posterior()
         for (int k = 0; k < 4; ++k) t[1] += N[j][k] * portable::log(lambda[j][k]);
     for (int j = 0; j < n_cohorts; ++j) t[2] += p_lambda(j);
 
-    const double ac = c_alpha_cohorts, ap = c_alpha_prior_snp;
+    const double ac = cfg.c_alpha_cohorts, ap = c_alpha_prior_snp;
     for (int j = 0; j < n_cohorts; ++j)
         t[3] += log_dbeta(alpha[j], beta_a(alpha_star, ac), beta_b(alpha_star, ac));
-    t[3] += log_dbeta(alpha_prior[0] / alpha_prior_strength, beta_a(alpha_star, ap), beta_b(alpha_star, ap));
-    t[3] += log_dbeta(alpha_star, alpha_star_prior[0], alpha_star_prior[1]);
+    t[3] += log_dbeta(alpha_prior[0] / cfg.alpha_prior_strength, beta_a(alpha_star, ap), beta_b(alpha_star, ap));
+    t[3] += log_dbeta(alpha_star, cfg.alpha_star_prior[0], cfg.alpha_star_prior[1]);
 
     for (int j = 0; j < n_cohorts; ++j)
         t[4] += log_dbeta(eta[j], beta_a(eta_mean, eta_var), beta_b(eta_mean, eta_var));
-    t[4] += log_dbeta(eta_mean, eta_mean_prior[0], eta_mean_prior[1]);
-    t[4] += log_dbeta(eta_var, eta_var_prior[0], eta_var_prior[1]);
+    t[4] += log_dbeta(eta_mean, cfg.eta_mean_prior[0], cfg.eta_mean_prior[1]);
+    t[4] += log_dbeta(eta_var, cfg.eta_var_prior[0], cfg.eta_var_prior[1]);
 
     t[5] = p_mu();
     t[6] = p_Var();

@@ -8,10 +8,10 @@
 
 namespace {
 
-void print_means(const class_means& m)
+void print_means(std::ostream& out, const class_means& m)
 {
     for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 2; ++c) std::cout << m[k][c] << std::endl;
+        for (int c = 0; c < 2; ++c) out << m[k][c] << std::endl;
 }
 
 }  // namespace
@@ -33,9 +33,9 @@ void data::set_mu_from_params(int j)
     const double step = (1 / g > h / w) ? h : w / g;
     m[1] = {px + g * dep * step, py + dep * step};
     if (m[1][0] > m[0][0]) {
-        std::cout << "mu[j][1][0] > mu[j][0][0] in set_mu_from_params" << std::endl;
-        std::cout << departure[j] << std::endl;
-        print_means(m);
+        log() << "mu[j][1][0] > mu[j][0][0] in set_mu_from_params" << std::endl;
+        log() << departure[j] << std::endl;
+        print_means(log(), m);
     }
 }
 
@@ -55,8 +55,8 @@ void data::set_params_from_mu(int j)
     else
         departure[j] = (m[1][0] - px + 0.001) / (m[0][0] - px);
     if (departure[j] > 1) {
-        std::cout << "departure[j] > 1 in set_params_from_mu " << j << std::endl;
-        print_means(m);
+        log() << "departure[j] > 1 in set_params_from_mu " << j << std::endl;
+        print_means(log(), m);
     }
     center[j] = {(m[0][0] + m[2][0]) / 2, (m[0][1] + m[2][1]) / 2};
 }
@@ -76,19 +76,19 @@ double data::p_mu()
 {
     double total = 0;
     for (int j = 0; j < n_cohorts; ++j) total += p_mu(j);
-    total += gamma_log_density(gradient_mean, gradient_mean_prior[0], gradient_mean_prior[1]);
-    total += gamma_log_density(gradient_var, gradient_var_prior[0], gradient_var_prior[1]);
-    total += gamma_log_density(length_mean, length_mean_prior[0], length_mean_prior[1]);
-    total += gamma_log_density(length_var, length_var_prior[0], length_var_prior[1]);
-    total += log_dbeta(departure_mean, departure_mean_prior[0], departure_mean_prior[1]);
-    total += log_dbeta(departure_var, departure_var_prior[0], departure_var_prior[1]);
-    total += log_dbeta(fraction_mean, fraction_mean_prior[0], fraction_mean_prior[1]);
-    total += log_dbeta(fraction_var, fraction_var_prior[0], fraction_var_prior[1]);
+    total += gamma_log_density(gradient_mean, cfg.gradient_mean_prior[0], cfg.gradient_mean_prior[1]);
+    total += gamma_log_density(gradient_var, cfg.gradient_var_prior[0], cfg.gradient_var_prior[1]);
+    total += gamma_log_density(length_mean, cfg.length_mean_prior[0], cfg.length_mean_prior[1]);
+    total += gamma_log_density(length_var, cfg.length_var_prior[0], cfg.length_var_prior[1]);
+    total += log_dbeta(departure_mean, cfg.departure_mean_prior[0], cfg.departure_mean_prior[1]);
+    total += log_dbeta(departure_var, cfg.departure_var_prior[0], cfg.departure_var_prior[1]);
+    total += log_dbeta(fraction_mean, cfg.fraction_mean_prior[0], cfg.fraction_mean_prior[1]);
+    total += log_dbeta(fraction_var, cfg.fraction_var_prior[0], cfg.fraction_var_prior[1]);
     // Normal(1, 1000) hyperprior of each centre-mean coordinate.
     total += -0.5 * (portable::log(6283.185308) + (center_mean[0] - 1) * (center_mean[0] - 1) / 1000);
     total += -0.5 * (portable::log(6283.185308) + (center_mean[1] - 1) * (center_mean[1] - 1) / 1000);
     // Scaled inverse chi-square of the centre variance.
-    const double nu = center_var_prior_df, s2 = center_var_prior_mean;
+    const double nu = cfg.center_var_prior_df, s2 = cfg.center_var_prior_mean;
     total += (nu / 2) * portable::log(nu * s2 / 2) - portable::lgamma(nu / 2) - (1 + nu / 2) * portable::log(center_var) -
              nu * s2 / (2 * center_var);
     return total;

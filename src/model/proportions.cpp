@@ -14,7 +14,7 @@ namespace {
 // A cohort without a known sex is treated as diploid.
 std::array<double, 3> genotype_weights(const data& d, int j, double a)
 {
-    if (d.chrX) {
+    if (d.cfg.chrX) {
         const double males = d.point_sex_counts[j][1], females = d.point_sex_counts[j][2];
         if (males + females > 0) {
             const double M = males / (males + females), F = females / (males + females);
@@ -36,30 +36,30 @@ double dirichlet_change(double old_param, double new_param, double log_lambda)
 
 void data::update_lambda()
 {
-    if (print_names) std::cout << "update_lambda" << std::endl;
+    if (cfg.print_names) log() << "update_lambda" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
-        const double c = pgd, e = eta[j];
+        const double c = cfg.pgd, e = eta[j];
         const std::array<double, 3> p = genotype_weights(*this, j, alpha[j]);
         std::array<double, 4> dk;
         for (int k = 0; k < 3; ++k) dk[k] = N[j][k] + 1e-7 + c * (1 - e) * p[k];
         dk[3] = N[j][3] + 1e-7 + c * e;
         std::array<double, 4>& l = lambda[j];
         for (int k = 0; k < 4; ++k) l[k] = sampling ? rgamma(dk[k], 1.0) : dk[k];
-        if (nonull) l[3] = 1e-7;
+        if (cfg.nonull) l[3] = 1e-7;
         double S = 0;
         for (int k = 0; k < 4; ++k) S += l[k];
         // Floor every proportion near 1e-6 so that the logarithms stay finite.
         for (int k = 0; k < 4; ++k) l[k] = (l[k] + 1e-6 * S) / (1.000004 * S);
-        if (print_proposals) {
-            for (int k = 0; k < 4; ++k) std::cout << l[k] << " ";
-            std::cout << std::endl;
+        if (cfg.print_proposals) {
+            for (int k = 0; k < 4; ++k) log() << l[k] << " ";
+            log() << std::endl;
         }
     }
 }
 
 double data::p_lambda(int j)
 {
-    const double c = pgd, e = eta[j];
+    const double c = cfg.pgd, e = eta[j];
     const std::array<double, 3> p = genotype_weights(*this, j, alpha[j]);
     double total = 0;
     for (int k = 0; k < 3; ++k) {
@@ -73,20 +73,20 @@ double data::p_lambda(int j)
 
 double data::MH_alpha_density(int j, double old_value, double new_value)
 {
-    if (print_names) std::cout << "MH_alpha_density()" << std::endl;
-    const double ce = pgd * (1 - eta[j]);
+    if (cfg.print_names) log() << "MH_alpha_density()" << std::endl;
+    const double ce = cfg.pgd * (1 - eta[j]);
     const std::array<double, 3> p_old = genotype_weights(*this, j, old_value);
     const std::array<double, 3> p_new = genotype_weights(*this, j, new_value);
     double R = 0;
     for (int k = 0; k < 3; ++k) R += dirichlet_change(ce * p_old[k], ce * p_new[k], portable::log(lambda[j][k]));
-    const double A = beta_a(alpha_star, c_alpha_cohorts), B = beta_b(alpha_star, c_alpha_cohorts);
+    const double A = beta_a(alpha_star, cfg.c_alpha_cohorts), B = beta_b(alpha_star, cfg.c_alpha_cohorts);
     return R + log_dbeta(new_value, A, B) - log_dbeta(old_value, A, B);
 }
 
 double data::MH_eta_density(int j, double old_value, double new_value)
 {
-    if (print_names) std::cout << "MH_eta_density()" << std::endl;
-    const double c = pgd;
+    if (cfg.print_names) log() << "MH_eta_density()" << std::endl;
+    const double c = cfg.pgd;
     const std::array<double, 3> p = genotype_weights(*this, j, alpha[j]);
     double R = 0;
     for (int k = 0; k < 3; ++k)
@@ -98,14 +98,14 @@ double data::MH_eta_density(int j, double old_value, double new_value)
 
 void data::update_alpha()
 {
-    if (print_proposals) std::cout << "update_alpha" << std::endl;
-    if (print_names) std::cout << "update_alpha()" << std::endl;
+    if (cfg.print_proposals) log() << "update_alpha" << std::endl;
+    if (cfg.print_names) log() << "update_alpha()" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
         const double a = alpha[j];
-        const double a_new = propose(proposal_kind::beta_offset, a, alpha_proposal_k);
+        const double a_new = propose(proposal_kind::beta_offset, a, cfg.alpha_proposal_k);
         const double R = MH_alpha_density(j, a, a_new);
-        if (print_proposals) std::cout << a << " " << a_new << std::endl;
-        if (accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, a, a_new, alpha_proposal_k))) {
+        if (cfg.print_proposals) log() << a << " " << a_new << std::endl;
+        if (accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, a, a_new, cfg.alpha_proposal_k))) {
             alpha[j] = a_new;
             accept_alpha += 1;
         }
@@ -115,17 +115,17 @@ void data::update_alpha()
 
 void data::update_alpha_star()
 {
-    if (print_names) std::cout << "update_alpha_star()" << std::endl;
+    if (cfg.print_names) log() << "update_alpha_star()" << std::endl;
     const double s = alpha_star;
-    const double s_new = propose(proposal_kind::beta_offset, s, alpha_proposal_k);
-    const double V = c_alpha_cohorts, W = c_alpha_prior_snp;
-    const double f_hat = alpha_prior[0] / alpha_prior_strength;   // the reference frequency as one observation
+    const double s_new = propose(proposal_kind::beta_offset, s, cfg.alpha_proposal_k);
+    const double V = cfg.c_alpha_cohorts, W = c_alpha_prior_snp;
+    const double f_hat = alpha_prior[0] / cfg.alpha_prior_strength;   // the reference frequency as one observation
     double R = 0;
     for (int j = 0; j < n_cohorts; ++j)
         R += log_dbeta(alpha[j], beta_a(s_new, V), beta_b(s_new, V)) - log_dbeta(alpha[j], beta_a(s, V), beta_b(s, V));
     R = R + log_dbeta(f_hat, beta_a(s_new, W), beta_b(s_new, W)) - log_dbeta(f_hat, beta_a(s, W), beta_b(s, W)) +
-        log_dbeta(s_new, alpha_star_prior[0], alpha_star_prior[1]) - log_dbeta(s, alpha_star_prior[0], alpha_star_prior[1]);
-    if (accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, s, s_new, alpha_proposal_k))) {
+        log_dbeta(s_new, cfg.alpha_star_prior[0], cfg.alpha_star_prior[1]) - log_dbeta(s, cfg.alpha_star_prior[0], cfg.alpha_star_prior[1]);
+    if (accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, s, s_new, cfg.alpha_proposal_k))) {
         alpha_star = s_new;
         accept_alpha_star += 1;
     }
@@ -133,15 +133,15 @@ void data::update_alpha_star()
 
 void data::update_eta()
 {
-    if (print_names) std::cout << "update_eta" << std::endl;
-    const bool trace_accept = print_names && !sampling;
+    if (cfg.print_names) log() << "update_eta" << std::endl;
+    const bool trace_accept = cfg.print_names && !sampling;
     for (int j = 0; j < n_cohorts; ++j) {
         const double e = eta[j];
-        const double e_new = propose(proposal_kind::beta_offset, e, proposal_k);
+        const double e_new = propose(proposal_kind::beta_offset, e, cfg.proposal_k);
         const double R = MH_eta_density(j, e, e_new);
-        if (print_proposals) std::cout << e << " " << e_new << std::endl;
+        if (cfg.print_proposals) log() << e << " " << e_new << std::endl;
         const double lp_before = trace_accept ? untraced_log_posterior(*this) : 0;
-        if (!accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, e, e_new, proposal_k))) continue;
+        if (!accept_move(sampling, R, with_hastings(R, proposal_kind::beta_offset, e, e_new, cfg.proposal_k))) continue;
         eta[j] = e_new;
         accept_eta += 1;
         if (trace_accept) trace_acceptance(*this, lp_before, R);

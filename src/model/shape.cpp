@@ -16,7 +16,7 @@ namespace {
 template <class Draw, class LogPrior>
 void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_prior, double& counter, bool trace)
 {
-    const bool trace_accept = trace && d.print_names && !d.sampling;
+    const bool trace_accept = trace && d.cfg.print_names && !d.sampling;
     const double lp_before = trace_accept ? untraced_log_posterior(d) : 0;
     const double L_old = 0 - d.log_posterior_X_given_K(0, j) - d.log_posterior_X_given_K(1, j) -
                          d.log_posterior_X_given_K(2, j);
@@ -58,7 +58,7 @@ struct shape_family {
 // The cohort steps of a scalar shape parameter, then its mean and spread hyperparameters.
 void update_shape_family(data& d, const shape_family& s)
 {
-    if (d.print_names) std::cout << s.trace << std::endl;
+    if (d.cfg.print_names) d.log() << s.trace << std::endl;
     const bool gamma = s.f == family::length || s.f == family::gradient;
     const proposal_kind support = gamma ? proposal_kind::gamma : proposal_kind::beta_plain;
     double& counter = d.*(d.sampling ? s.sampling_counter : s.maximising_counter);
@@ -101,7 +101,7 @@ void data::update_gradients()
 
 void data::update_centers()
 {
-    if (print_names) std::cout << "update_centers()" << std::endl;
+    if (cfg.print_names) log() << "update_centers()" << std::endl;
     Normal normal;
     for (int j = 0; j < n_cohorts; ++j) {
         xy& c = center[j];
@@ -117,7 +117,7 @@ void data::update_centers()
 
     // Conjugate steps of the centre hyperparameters given the cohort centres.
     const double n = n_cohorts;
-    if (print_names) std::cout << "update_center_mean()" << std::endl;
+    if (cfg.print_names) log() << "update_center_mean()" << std::endl;
     Normal hyper_normal;
     for (int dim = 0; dim < 2; ++dim) {
         double S = 0;
@@ -126,11 +126,11 @@ void data::update_centers()
         center_mean[dim] = M;
         if (sampling) center_mean[dim] = M + std::sqrt(V) * hyper_normal.Next();
     }
-    if (print_names) std::cout << "update_center_var()" << std::endl;
+    if (cfg.print_names) log() << "update_center_var()" << std::endl;
     double SS = 0;
     for (int dim = 0; dim < 2; ++dim)
         for (int j = 0; j < n_cohorts; ++j) SS += (center[j][dim] - center_mean[dim]) * (center[j][dim] - center_mean[dim]);
-    const double nu = center_var_prior_df + 2 * n;
-    const double s2 = (SS + center_var_prior_df * center_var_prior_mean) / nu;
+    const double nu = cfg.center_var_prior_df + 2 * n;
+    const double s2 = (SS + cfg.center_var_prior_df * cfg.center_var_prior_mean) / nu;
     center_var = sampling ? nu * s2 / rgamma(nu / 2, 0.5) : nu * s2 / (nu + 2);
 }

@@ -46,7 +46,7 @@ double spread(const std::vector<double>& v, double centre)
 double compare(const data& d, int j, int a, int b, measure kind, std::vector<double>& A,
                std::vector<double>& B)
 {
-    const auto& points = d.snps[d.current_snp].points[j];
+    const auto& points = d.current.points[j];
     const auto& calls = d.calls[j];
     const xy& mu_a = d.mu[j][a];
     const xy& mu_b = d.mu[j][b];
@@ -91,7 +91,7 @@ double information(const data& d, int j, measure kind, const char* label)
     if (v1 > 0 && v2 > 0) result = v2 < v1 ? v2 : v1;
     else if (v1 > 0) result = v1;
     else if (v2 > 0) result = v2;
-    std::cout << label << "(" << j << ") : " << v1 << " " << v2 << " " << result << std::endl;
+    d.log() << label << "(" << j << ") : " << v1 << " " << v2 << " " << result << std::endl;
     return result;
 }
 

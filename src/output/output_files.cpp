@@ -1,12 +1,5 @@
 #include "output/output_files.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -35,81 +28,41 @@ std::string sample_file_name(const std::string& prefix, int j)
     return prefix + "_" + std::to_string(j) + ".sample";
 }
 
-// The one formatting stream of all result files: its number format carries over from file to
-// file. Text is passed on to the current file's temporary in blocks.
-class result_writer {
-public:
-    explicit result_writer(result_set& set) : set_(set) {}
-    std::ostream& out() { return text_; }
-
-    void open(const std::string& name) { file_ = set_.index_of(name); }
-
-    void end_line()
-    {
-        text_ << '\n';
-        if (text_.tellp() >= block_size) pass_on();
-    }
-
-    void close() { pass_on(); }
-
-private:
-    static constexpr std::streamoff block_size = 1 << 16;
-
-    void pass_on()
-    {
-        set_.write(file_, text_.str());
-        text_.str(std::string());
-    }
-
-    result_set& set_;
-    std::size_t file_ = 0;
-    std::ostringstream text_;
-};
-
 void write_text_fields(std::ostream& out, const snp& s)
 {
     out << s.SNP_ID << ' ' << s.rs << ' ' << s.position << ' ' << s.allele1 << ' ' << s.allele2
         << ' ';
 }
 
-// One call line: for every file column of the cohorts making up the result cohort, the three
-// genotype values of the next analysed individual (divided by `scale`), or "0 0 0" for an
-// individual that was not analysed on this SNP.
-void write_call_line(std::ostream& out, const data& d, int s, int j, const std::vector<int>& cohorts,
-                     double scale)
+// One call line: for every file column of the cohorts making up result cohort j, the three
+// genotype values of the individual (divided by `scale`), or "0 0 0" for an individual that was
+// not analysed on this SNP. Returns whether a value was written with decimals.
+bool write_call_line(std::ostream& out, const settings& s, const snp& rec,
+                     const std::vector<std::array<double, 4>>& values, bool failed, int j, double scale)
 {
-    write_text_fields(out, d.snps[static_cast<std::size_t>(s)]);
-    for_each_individual(d, s, j, cohorts, [&](int, int, const std::array<double, 4>* v) {
+    bool decimals = false;
+    write_text_fields(out, rec);
+    for_each_individual(s, rec, values, failed, input_cohorts_of(s, j),
+                        [&](int, int, const std::array<double, 4>* v) {
         if (!v) {
             out << "0 0 0 ";
             return;
         }
         for (int k = 0; k < 3; ++k) {
-            write_call_value(out, (*v)[static_cast<std::size_t>(k)] / scale);
+            decimals |= write_call_value(out, (*v)[static_cast<std::size_t>(k)] / scale);
             out << ' ';
         }
     });
+    out << '\n';
+    return decimals;
 }
 
-void check_result_sizes(const params& p, std::size_t n, int s)
+void check_result_sizes(const params& p, std::size_t n, const snp& rec)
 {
     if (p.alpha.size() != n || p.eta.size() != n || p.mu.size() != n || p.sigma.size() != n ||
         p.varfrac.size() != n || p.r.size() != n || p.info1.size() != n || p.info2.size() != n)
-        inconsistent_results("SNP " + std::to_string(s) + ": result record does not hold " +
-                             std::to_string(n) + " cohorts");
-}
-
-void write_params_header(std::ostream& out, int n_cohorts)
-{
-    out << "SNP_ID rs position allele1 allele2 ";
-    for (const char* name : {"alpha_", "eta_"})
-        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
-    for (int j = 0; j < n_cohorts; ++j)
-        for (int k = 0; k < 3; ++k) out << "mu_" << j << '_' << k << "_0 mu_" << j << '_' << k << "_1 ";
-    for (const char* name : {"sigma_", "varfrac_"})
-        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
-    for (int j = 0; j < n_cohorts; ++j)
-        for (int k = 0; k < 3; ++k) out << "r_" << j << '_' << k << ' ';
+        inconsistent_results("SNP " + rec.SNP_ID + ": result record does not hold " + std::to_string(n) +
+                             " cohorts");
 }
 
 // A number of the parameter or information file; every number of a failed fit is "NA".
@@ -121,9 +74,10 @@ void write_number(std::ostream& out, double v, bool failed)
         out << v << ' ';
 }
 
-void write_params_line(std::ostream& out, const params& p)
+void write_params_line(std::ostream& out, const snp& rec, const params& p)
 {
     const bool failed = fit_failed(p);
+    write_text_fields(out, rec);
     for (double v : p.alpha) write_number(out, v, failed);
     for (double v : p.eta) write_number(out, v, failed);
     for (const auto& means : p.mu)
@@ -132,138 +86,215 @@ void write_params_line(std::ostream& out, const params& p)
     for (double v : p.varfrac) write_number(out, v, failed);
     for (const auto& rj : p.r)
         for (double v : rj) write_number(out, v, failed);
+    out << '\n';
+}
+
+void write_information_line(std::ostream& out, const snp& rec, const params& p)
+{
+    const bool failed = fit_failed(p);
+    write_text_fields(out, rec);
+    write_number(out, p.final_log_posterior, failed);
+    for (double v : p.info1) write_number(out, v, failed);
+    for (double v : p.info2) write_number(out, v, failed);
+    out << '\n';
+}
+
+std::string params_header(int n_cohorts)
+{
+    std::ostringstream out;
+    out << "SNP_ID rs position allele1 allele2 ";
+    for (const char* name : {"alpha_", "eta_"})
+        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
+    for (int j = 0; j < n_cohorts; ++j)
+        for (int k = 0; k < 3; ++k) out << "mu_" << j << '_' << k << "_0 mu_" << j << '_' << k << "_1 ";
+    for (const char* name : {"sigma_", "varfrac_"})
+        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
+    for (int j = 0; j < n_cohorts; ++j)
+        for (int k = 0; k < 3; ++k) out << "r_" << j << '_' << k << ' ';
+    out << '\n';
+    return out.str();
+}
+
+std::string information_header(int n_cohorts)
+{
+    std::ostringstream out;
+    out << "SNP_ID rs position allele1 allele2 final_log_posterior ";
+    for (const char* name : {"info1_", "info2_"})
+        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
+    out << '\n';
+    return out.str();
 }
 
 // Oxford sample file of result cohort j: the two standard header lines, then each individual
 // of the matching call file, in its column order, with its identifier as both IDs.
-void write_sample_file(result_writer& w, const data& d, int j)
+std::string sample_file_text(const settings& s, int j)
 {
-    std::ostream& out = w.out();
-    w.open(sample_file_name(d.output_prefix, j));
-    out << "ID_1 ID_2 missing";
-    w.end_line();
-    out << "0 0 0";
-    w.end_line();
-    for (int c : input_cohorts_of(d, j))
-        for (const std::string& id : d.sample_ids[static_cast<std::size_t>(c)]) {
-            out << id << ' ' << id << " 0";
-            w.end_line();
-        }
-    w.close();
+    std::string text = "ID_1 ID_2 missing\n0 0 0\n";
+    for (int c : input_cohorts_of(s, j))
+        for (const std::string& id : s.sample_ids[static_cast<std::size_t>(c)]) text += id + ' ' + id + " 0\n";
+    return text;
 }
 
-// Result cohorts: one call and sample file each; all input cohorts make one when they stay
-// pooled to the end.
-int result_cohorts(const data& d)
-{
-    return d.single != 0 && d.single != 1 ? 1 : static_cast<int>(d.input_files.size());
-}
+constexpr std::size_t block_size = 1 << 16;
 
 }  // namespace
 
-void write_call_value(std::ostream& out, double v)
+bool write_call_value(std::ostream& out, double v)
 {
     if (v > 0.999)
         out << '1';
     else if (v < 0.001)
         out << '0';
-    else
+    else {
         out << std::fixed << std::setprecision(4) << v;
+        return true;
+    }
+    return false;
 }
 
-std::vector<std::string> result_file_names(const data& d)
+std::vector<std::string> result_file_names(const settings& s)
 {
     std::vector<std::string> names;
-    const std::string& prefix = d.output_prefix;
-    for (int j = 0; j < result_cohorts(d); ++j) names.push_back(call_file_name(prefix, j));
-    names.push_back(params_file_name(prefix));
-    names.push_back(information_file_name(prefix));
-    if (d.model_test != 0) names.push_back(tests_file_name(prefix));
-    for (int j = 0; j < result_cohorts(d); ++j) names.push_back(sample_file_name(prefix, j));
-    if (d.write_vcf) {
+    const std::string& prefix = s.output_prefix;
+    const int copies = s.snp_seeds ? 1 : 2;
+    for (int j = 0; j < s.result_cohorts(); ++j) names.push_back(call_file_name(prefix, j));
+    for (int c = 0; c < copies; ++c) names.push_back(params_file_name(prefix));
+    for (int c = 0; c < copies; ++c) names.push_back(information_file_name(prefix));
+    if (s.model_test != 0) names.push_back(tests_file_name(prefix));
+    for (int j = 0; j < s.result_cohorts(); ++j) names.push_back(sample_file_name(prefix, j));
+    if (s.write_vcf) {
         names.push_back(vcf_file_name(prefix));
         names.push_back(vcf_index_name(prefix));
     }
-    if (d.print_params) names.push_back(trace_file_name);
+    if (s.print_params) names.push_back(trace_file_name);
     return names;
 }
 
-void data::output_mcmc(result_set& set)
+void format_results(const data& d, snp_output& out)
 {
-    std::cout << "writing output...." << std::flush;
+    const settings& s = d.cfg;
+    const snp& rec = d.current;
+    const params& p = d.current_result;
+    const auto n_results = static_cast<std::size_t>(s.result_cohorts());
+    check_result_sizes(p, n_results, rec);
+    if (d.result_calls.size() != n_results)
+        inconsistent_results("SNP " + rec.SNP_ID + ": stored calls do not hold " + std::to_string(n_results) +
+                             " cohorts");
+    const bool failed = fit_failed(p);
+    // Sampled values are counts over the final phase's iterations after burn-in.
+    const double scale = s.sampling_final_phase ? static_cast<double>(s.final_iterations()) : 1.0;
 
-    const auto n = static_cast<std::size_t>(n_snps);
-    if (snps.size() != n || results.size() != n || stored_calls.size() != n)
-        inconsistent_results(std::to_string(n_snps) + " SNPs but " + std::to_string(snps.size()) +
-                             " records, " + std::to_string(results.size()) + " results and " +
-                             std::to_string(stored_calls.size()) + " stored calls");
-    const auto nc = static_cast<std::size_t>(n_cohorts);
-    for (int s = 0; s < n_snps; ++s) {
-        check_result_sizes(results[static_cast<std::size_t>(s)], nc, s);
-        if (stored_calls[static_cast<std::size_t>(s)].size() != nc)
-            inconsistent_results("SNP " + std::to_string(s) + ": stored calls do not hold " +
-                                 std::to_string(n_cohorts) + " cohorts");
+    out.identity = snp{};
+    out.identity.SNP_ID = rec.SNP_ID;
+    out.identity.rs = rec.rs;
+    out.identity.position = rec.position;
+    out.identity.allele1 = rec.allele1;
+    out.identity.allele2 = rec.allele2;
+
+    out.call_lines.resize(n_results);
+    out.decimals = false;
+    for (std::size_t j = 0; j < n_results; ++j) {
+        std::ostringstream line;
+        out.decimals |= write_call_line(line, s, rec, d.result_calls[j], failed, static_cast<int>(j), scale);
+        out.call_lines[j] = line.str();
     }
-    check_sample_ids(*this);
-    for (std::size_t s = 0; s < n; ++s)
-        if (fit_failed(results[s]))
-            std::cerr << "warning: SNP " << printable(snps[s].SNP_ID) << ": its fit gave numbers that are not finite "
-                      << "(log posterior " << results[s].final_log_posterior
-                      << "); its calls are written as missing and its parameters as NA" << std::endl;
-
-    // Sampled values are counts over the final-phase iterations after burn-in.
-    const double scale = sampling_final_phase ? static_cast<double>(n_iter) : 1.0;
-    result_writer w(set);
-    std::ostream& out = w.out();
-
-    for (int j = 0; j < n_cohorts; ++j) {
-        const std::vector<int> cohorts = input_cohorts_of(*this, j);
-        w.open(call_file_name(output_prefix, j));
-        for (int s = 0; s < n_snps; ++s) {
-            write_call_line(out, *this, s, j, cohorts, scale);
-            w.end_line();
+    for (int format = 0; format < 2; ++format) {
+        std::ostringstream params_text, information_text;
+        if (format == 1) {
+            params_text << std::fixed << std::setprecision(4);
+            information_text << std::fixed << std::setprecision(4);
         }
-        w.close();
+        write_params_line(params_text, rec, p);
+        write_information_line(information_text, rec, p);
+        out.params_line[static_cast<std::size_t>(format)] = params_text.str();
+        out.information_line[static_cast<std::size_t>(format)] = information_text.str();
     }
-
-    w.open(params_file_name(output_prefix));
-    write_params_header(out, n_cohorts);
-    w.end_line();
-    for (std::size_t s = 0; s < n; ++s) {
-        write_text_fields(out, snps[s]);
-        write_params_line(out, results[s]);
-        w.end_line();
+    // Nothing computes a Bayes factor, so the column holds NA.
+    out.tests_line = s.model_test != 0 ? rec.SNP_ID + ' ' + rec.rs + ' ' + rec.position + " NA\n" : std::string();
+    if (s.write_vcf) vcf_values_of(s, rec, p, d.result_calls, scale, out.vcf);
+    out.trace = s.print_params ? d.params_trace.str() : std::string();
+    out.warning.clear();
+    if (failed) {
+        std::ostringstream w;
+        w << "warning: SNP " << printable(rec.SNP_ID) << ": its fit gave numbers that are not finite "
+          << "(log posterior " << p.final_log_posterior
+          << "); its calls are written as missing and its parameters as NA";
+        out.warning = w.str();
     }
-    w.close();
+}
 
-    w.open(information_file_name(output_prefix));
-    out << "SNP_ID rs position allele1 allele2 final_log_posterior ";
-    for (const char* name : {"info1_", "info2_"})
-        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
-    w.end_line();
-    for (std::size_t s = 0; s < n; ++s) {
-        const params& p = results[s];
-        const bool failed = fit_failed(p);
-        write_text_fields(out, snps[s]);
-        write_number(out, p.final_log_posterior, failed);
-        for (double v : p.info1) write_number(out, v, failed);
-        for (double v : p.info2) write_number(out, v, failed);
-        w.end_line();
+result_writer::result_writer(const settings& s, result_set& set) : cfg_(s), set_(set)
+{
+    check_sample_ids(s);
+    const std::string& prefix = s.output_prefix;
+    pending_.resize(result_file_names(s).size());
+    for (int j = 0; j < s.result_cohorts(); ++j) {
+        call_files_.push_back(set.index_of(call_file_name(prefix, j)));
+        set.write(set.index_of(sample_file_name(prefix, j)), sample_file_text(s, j));
     }
-    w.close();
+    const int n = s.result_cohorts();
+    for (int c = 0; c < 2; ++c) {
+        params_file_[static_cast<std::size_t>(c)] = set.index_of(params_file_name(prefix), s.snp_seeds ? 0 : c);
+        information_file_[static_cast<std::size_t>(c)] = set.index_of(information_file_name(prefix), s.snp_seeds ? 0 : c);
+    }
+    if (s.snp_seeds) format_ = 1;
+    for (int c = format_ < 0 ? 0 : 1; c < 2; ++c) {
+        append(params_file_[static_cast<std::size_t>(c)], params_header(n));
+        append(information_file_[static_cast<std::size_t>(c)], information_header(n));
+    }
+    if (s.model_test != 0) {
+        tests_file_ = set.index_of(tests_file_name(prefix));
+        append(tests_file_, "SNP_ID rs position bayes factors\n");
+    }
+    if (s.print_params) trace_file_ = set.index_of(trace_file_name);
+    if (s.write_vcf) vcf_ = std::make_unique<vcf_writer>(s, set);
+}
 
-    if (model_test != 0) {
-        // Nothing computes a Bayes factor, so the column holds NA.
-        w.open(tests_file_name(output_prefix));
-        out << "SNP_ID rs position bayes factors";
-        w.end_line();
-        for (const snp& rec : snps) {
-            out << rec.SNP_ID << ' ' << rec.rs << ' ' << rec.position << " NA";
-            w.end_line();
+result_writer::~result_writer() = default;
+
+void result_writer::append(std::size_t file, const std::string& text)
+{
+    std::string& p = pending_[file];
+    p += text;
+    if (p.size() >= block_size) flush(file);
+}
+
+void result_writer::flush(std::size_t file)
+{
+    set_.write(file, pending_[file]);
+    pending_[file].clear();
+}
+
+// Keeps the files of number format `format` and discards the other's temporaries.
+void result_writer::settle_format(int format)
+{
+    format_ = format;
+    const auto other = static_cast<std::size_t>(1 - format);
+    for (std::size_t file : {params_file_[other], information_file_[other]}) {
+        pending_[file].clear();
+        set_.discard(file);
+    }
+}
+
+void result_writer::write(const snp_output& o)
+{
+    if (!o.warning.empty()) std::cerr << o.warning << std::endl;
+    for (std::size_t j = 0; j < call_files_.size(); ++j) append(call_files_[j], o.call_lines[j]);
+    if (format_ < 0 && o.decimals) settle_format(1);
+    for (std::size_t c = 0; c < 2; ++c)
+        if (format_ < 0 || format_ == static_cast<int>(c)) {
+            append(params_file_[c], o.params_line[c]);
+            append(information_file_[c], o.information_line[c]);
         }
-        w.close();
-    }
+    if (cfg_.model_test != 0) append(tests_file_, o.tests_line);
+    if (cfg_.print_params) append(trace_file_, o.trace);
+    if (vcf_) vcf_->write(o.identity, o.vcf);
+}
 
-    for (int j = 0; j < n_cohorts; ++j) write_sample_file(w, *this, j);
-    if (write_vcf) ::write_vcf(*this, scale, set);
+void result_writer::finish()
+{
+    if (format_ < 0) settle_format(0);
+    for (std::size_t file = 0; file < pending_.size(); ++file)
+        if (!pending_[file].empty()) flush(file);
+    if (vcf_) vcf_->finish();
 }

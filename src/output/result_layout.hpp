@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "state/data.hpp"
+#include "state/records.hpp"
+#include "state/settings.hpp"
 
 // How the stored results map onto the individuals of the input files: the one walk over file
 // columns that every per-individual result file (call files, sample files, VCF) follows.
@@ -12,11 +13,11 @@
 [[noreturn]] void inconsistent_results(const std::string& what);
 
 // Checks that `sample_ids` names every file column of every input cohort.
-void check_sample_ids(const data& d);
+void check_sample_ids(const settings& s);
 
 // The input cohorts whose individuals make up result cohort j, in column order: the cohort
-// itself, or every input cohort when all were pooled into one.
-std::vector<int> input_cohorts_of(const data& d, int j);
+// itself, or every input cohort when all stay pooled into one.
+std::vector<int> input_cohorts_of(const settings& s, int j);
 
 // Individuals of input cohort c left out of SNP s (ascending file columns).
 const std::vector<int>& missing_of(const snp& s, int c);
@@ -30,33 +31,31 @@ double printed_call_value(double v);
 bool fit_failed(const params& p);
 
 // Calls f(c, column, values) for every file column of the input cohorts making up result cohort
-// j on SNP s, in column order; `values` points at the individual's stored class values, or is
-// null for an individual left out of the SNP (every individual of a failed fit). Throws when the
-// stored values do not match the analysed individuals.
+// j on SNP `rec`, in column order; `values` points at the individual's class values in
+// `cohort_values` (the result cohort's, in analysed order), or is null for an individual left out
+// of the SNP (every individual when `failed`). Throws when the values do not match the analysed
+// individuals.
 template <class F>
-void for_each_individual(const data& d, int s, int j, const std::vector<int>& cohorts, F f)
+void for_each_individual(const settings& s, const snp& rec, const std::vector<std::array<double, 4>>& cohort_values,
+                         bool failed, const std::vector<int>& cohorts, F f)
 {
-    const snp& rec = d.snps[static_cast<std::size_t>(s)];
-    const auto& values = d.stored_calls[static_cast<std::size_t>(s)][static_cast<std::size_t>(j)];
     std::size_t present = 0;
     for (int c : cohorts)
-        present += static_cast<std::size_t>(d.n_file_individuals[static_cast<std::size_t>(c)]) -
+        present += static_cast<std::size_t>(s.n_file_individuals[static_cast<std::size_t>(c)]) -
                    missing_of(rec, c).size();
-    if (present != values.size())
-        inconsistent_results("SNP " + rec.SNP_ID + ": cohort " + std::to_string(j) + " holds " +
-                             std::to_string(values.size()) + " call values for " +
-                             std::to_string(present) + " analysed individuals");
-    const bool failed = fit_failed(d.results[static_cast<std::size_t>(s)]);
+    if (present != cohort_values.size())
+        inconsistent_results("SNP " + rec.SNP_ID + ": " + std::to_string(cohort_values.size()) +
+                             " call values for " + std::to_string(present) + " analysed individuals");
     std::size_t next = 0;
     for (int c : cohorts) {
         const auto& missing = missing_of(rec, c);
         std::size_t m = 0;
-        for (int col = 0; col < d.n_file_individuals[static_cast<std::size_t>(c)]; ++col) {
+        for (int col = 0; col < s.n_file_individuals[static_cast<std::size_t>(c)]; ++col) {
             if (m < missing.size() && missing[m] == col) {
                 ++m;
                 f(c, col, static_cast<const std::array<double, 4>*>(nullptr));
             } else {
-                f(c, col, failed ? nullptr : &values[next]);
+                f(c, col, failed ? nullptr : &cohort_values[next]);
                 ++next;
             }
         }

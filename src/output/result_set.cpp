@@ -118,11 +118,20 @@ void result_set::fail(const file& f, const std::string& what) const
     throw run_error(f.name + ": " + what + ": " + std::strerror(errno));
 }
 
-std::size_t result_set::index_of(const std::string& name) const
+std::size_t result_set::index_of(const std::string& name, int copy) const
 {
     for (std::size_t i = 0; i < files_.size(); ++i)
-        if (files_[i].name == name) return i;
+        if (files_[i].name == name && copy-- == 0) return i;
     throw run_error("output: " + name + " is not a result file of this run");
+}
+
+void result_set::discard(std::size_t i)
+{
+    file& f = files_[i];
+    if (f.fd >= 0) ::close(f.fd);
+    f.fd = -1;
+    ::unlink(f.temporary.c_str());
+    f.discarded = true;
 }
 
 int result_set::take_descriptor(std::size_t i)
@@ -158,6 +167,7 @@ void result_set::commit()
         if ((::fsync(fd) != 0 && errno != EINVAL) | (::close(fd) != 0)) fail(f, "cannot write");
     }
     for (const file& f : files_) {
+        if (f.discarded) continue;
         struct stat st {};
         if (::stat(f.name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
             errno = EISDIR;
@@ -175,7 +185,7 @@ void result_set::commit()
             fail(f, "cannot replace");
         }
     for (const file& f : files_)
-        if (std::rename(f.temporary.c_str(), f.name.c_str()) != 0) {
+        if (!f.discarded && std::rename(f.temporary.c_str(), f.name.c_str()) != 0) {
             sigprocmask(SIG_SETMASK, &old, nullptr);
             fail(f, "cannot rename " + f.temporary + " into place");
         }

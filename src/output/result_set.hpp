@@ -18,8 +18,12 @@ public:
     result_set(const result_set&) = delete;
     result_set& operator=(const result_set&) = delete;
 
-    // Index of a final name; throws when the name is not one of the set.
-    std::size_t index_of(const std::string& name) const;
+    // Index of a final name (of its `copy`-th entry, when the set holds alternatives of one
+    // file); throws when the name is not one of the set.
+    std::size_t index_of(const std::string& name, int copy = 0) const;
+    // Gives up the temporary of file i, an alternative that will not be needed: it is removed
+    // and left out of the commit.
+    void discard(std::size_t i);
     const std::string& temporary(std::size_t i) const { return files_[i].temporary; }
     // Hands the open temporary of file i to a writer that closes it itself.
     int take_descriptor(std::size_t i);
@@ -34,6 +38,7 @@ private:
     struct file {
         std::string name, temporary;
         int fd = -1;
+        bool discarded = false;
     };
     void open(const std::string& prefix, std::vector<std::string> names);
     void release();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <htslib/bgzf.h>
 #include <htslib/hfile.h>
 #include <htslib/hts.h>
 #include <htslib/hts_log.h>
@@ -22,7 +23,6 @@
 #include "input/number_parse.hpp"
 #include "output/result_layout.hpp"
 #include "output/result_set.hpp"
-#include "state/data.hpp"
 #include "state/error.hpp"
 
 std::string vcf_file_name(const std::string& prefix) { return prefix + ".vcf.gz"; }
@@ -112,7 +112,7 @@ std::string number_text(double v)
     return text;
 }
 
-std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const data& d, const std::string& file)
+std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const std::string& file)
 {
     std::unique_ptr<bcf_hdr_t, header_deleter> h(bcf_hdr_init("w"));
     if (!h) fail(file, "cannot build the header");
@@ -148,51 +148,38 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const data& d, const std:
     return h;
 }
 
-bool is_haploid(const data& d, int c, int col)
+bool is_haploid(const settings& s, int c, int col)
 {
-    if (!d.chrX || d.allow_male_hets) return false;
-    const auto& codes = d.sex[static_cast<std::size_t>(c)];
+    if (!s.chrX || s.allow_male_hets) return false;
+    const auto& codes = s.sex[static_cast<std::size_t>(c)];
     if (static_cast<std::size_t>(col) >= codes.size())
-        inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " +
-                             std::to_string(c));
+        inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " + std::to_string(c));
     return codes[static_cast<std::size_t>(col)] == 1;
 }
 
-// Fills `rec` with SNP s: position, identifiers, alleles, INFO and the FORMAT values of every
-// individual, in the order of the header's samples.
-void fill_record(const data& d, int s, double scale, int rid, const std::string& file, bcf_hdr_t* h,
-                 bcf1_t* rec, std::vector<std::int32_t>& gt, std::vector<float>& gp)
+}  // namespace
+
+void vcf_values_of(const settings& s, const snp& rec, const params& p,
+                   const std::vector<std::vector<std::array<double, 4>>>& values, double scale, vcf_values& out)
 {
-    const snp& snp_rec = d.snps[static_cast<std::size_t>(s)];
-    const params& p = d.results[static_cast<std::size_t>(s)];
-    int position = 0;
-    if (!input::parse_int(snp_rec.position, position) || position < 1)
-        fail(file, "SNP " + snp_rec.SNP_ID + ": position " + snp_rec.position + " is not a positive integer");
-
-    bcf_clear(rec);
-    rec->rid = rid;
-    rec->pos = position - 1;
-    bcf_float_set_missing(rec->qual);
-    const char* alleles[] = {snp_rec.allele1.c_str(), snp_rec.allele2.c_str()};
-    if (bcf_update_id(h, rec, snp_rec.rs.c_str()) != 0 || bcf_update_alleles(h, rec, alleles, 2) != 0)
-        fail(file, "cannot write SNP " + snp_rec.SNP_ID);
-
-    gt.clear();
-    gp.clear();
-    std::vector<int> copies(static_cast<std::size_t>(d.n_cohorts), 0);
-    for (int j = 0; j < d.n_cohorts; ++j)
-        for_each_individual(d, s, j, input_cohorts_of(d, j), [&](int c, int col, const std::array<double, 4>* v) {
-            const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(d, c, col), d.vcf_threshold);
-            if (v) copies[static_cast<std::size_t>(j)] += g.ploidy;
+    out.gt.clear();
+    out.gp.clear();
+    const bool failed = fit_failed(p);
+    std::vector<int> copies(values.size(), 0);
+    for (std::size_t j = 0; j < values.size(); ++j)
+        for_each_individual(s, rec, values[j], failed, input_cohorts_of(s, static_cast<int>(j)),
+                            [&](int c, int col, const std::array<double, 4>* v) {
+            const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(s, c, col), s.vcf_threshold);
+            if (v) copies[j] += g.ploidy;
             // Diploid classes 0, 1, 2 are 0/0, 0/1, 1/1 (REF is allele 0); haploid 0 and 2 are 0 and 1.
             const int alleles[2] = {g.call / 2, (g.call + 1) / 2};
             for (int a = 0; a < 2; ++a) {
                 if (a >= g.ploidy)
-                    gt.push_back(bcf_int32_vector_end);
+                    out.gt.push_back(bcf_int32_vector_end);
                 else if (g.call < 0)
-                    gt.push_back(bcf_gt_missing);
+                    out.gt.push_back(bcf_gt_missing);
                 else
-                    gt.push_back(bcf_gt_unphased(alleles[a]));
+                    out.gt.push_back(bcf_gt_unphased(alleles[a]));
             }
             for (int n = 0; n < 3; ++n) {
                 float f = 0;
@@ -201,76 +188,118 @@ void fill_record(const data& d, int s, double scale, int rid, const std::string&
                 else if (n >= g.n_gp) bcf_float_set_vector_end(f);
                 else if (std::isnan(value)) bcf_float_set_missing(f);
                 else f = static_cast<float>(value);
-                gp.push_back(f);
+                out.gp.push_back(f);
             }
         });
-
     const double af = alt_allele_frequency(p.alpha, copies);
-    float af_value = static_cast<float>(af);
-    if (std::isnan(af)) bcf_float_set_missing(af_value);
-    const std::vector<float> info1(p.info1.begin(), p.info1.end());
-    const std::vector<float> info2(p.info2.begin(), p.info2.end());
-    const float log_posterior = static_cast<float>(p.final_log_posterior);
+    out.af = static_cast<float>(af);
+    if (std::isnan(af)) bcf_float_set_missing(out.af);
+    out.info1.assign(p.info1.begin(), p.info1.end());
+    out.info2.assign(p.info2.begin(), p.info2.end());
+    out.log_posterior = static_cast<float>(p.final_log_posterior);
     // A failed fit (no individual called, so no AF) has no measures to report either.
-    const bool measured = !fit_failed(p);
-    if (bcf_update_info_float(h, rec, "AF", &af_value, 1) != 0 ||
-        (measured && bcf_update_info_float(h, rec, "INFO1", info1.data(), static_cast<int>(info1.size())) != 0) ||
-        (measured && bcf_update_info_float(h, rec, "INFO2", info2.data(), static_cast<int>(info2.size())) != 0) ||
-        (measured && bcf_update_info_float(h, rec, "LOGPOST", &log_posterior, 1) != 0) ||
-        bcf_update_genotypes(h, rec, gt.data(), static_cast<int>(gt.size())) != 0 ||
-        bcf_update_format_float(h, rec, "GP", gp.data(), static_cast<int>(gp.size())) != 0)
-        fail(file, "cannot write SNP " + snp_rec.SNP_ID);
+    out.measured = !failed;
 }
 
-}  // namespace
-
-void write_vcf(const data& d, double scale, result_set& set)
-{
-    const std::string name = vcf_file_name(d.output_prefix);
-    const std::string index = vcf_index_name(d.output_prefix);
-    const std::size_t vcf_entry = set.index_of(name), index_entry = set.index_of(index);
-    const std::string& temporary = set.temporary(vcf_entry);
-    const std::string& temporary_index = set.temporary(index_entry);
+struct vcf_writer::state {
+    std::string name, index, temporary, temporary_index;
     quiet_htslib quiet;
+    std::unique_ptr<htsFile, hts_file_closer> file;
+    std::unique_ptr<bcf_hdr_t, header_deleter> header;
+    std::unique_ptr<bcf1_t, record_deleter> rec;
+    int rid = -1;
+    long previous = 0;   // position of the record before
+    bool index_after = false;
+    kstring_t line = KS_INITIALIZE;
+    ~state() { ks_free(&line); }
+};
+
+vcf_writer::vcf_writer(const settings& s, result_set& set) : state_(std::make_unique<state>())
+{
+    state& v = *state_;
+    v.name = vcf_file_name(s.output_prefix);
+    v.index = vcf_index_name(s.output_prefix);
+    const std::size_t vcf_entry = set.index_of(v.name), index_entry = set.index_of(v.index);
+    v.temporary = set.temporary(vcf_entry);
+    v.temporary_index = set.temporary(index_entry);
 
     // The VCF goes through the temporary the set made; htslib writes the index by its name.
     errno = 0;
     hFILE* stream = hdopen(set.take_descriptor(vcf_entry), "w");
     ::close(set.take_descriptor(index_entry));
-    std::unique_ptr<htsFile, hts_file_closer> file(stream ? hts_hopen(stream, temporary.c_str(), "wz") : nullptr);
-    if (!file) {
+    v.file.reset(stream ? hts_hopen(stream, v.temporary.c_str(), "wz") : nullptr);
+    if (!v.file) {
         if (stream) hclose_abruptly(stream);
-        fail(name, "cannot write " + temporary);
+        fail(v.name, "cannot write " + v.temporary);
     }
-    const auto header = make_header(d, name);
+    v.header = make_header(s, v.name);
     errno = 0;
-    if (bcf_hdr_write(file.get(), header.get()) != 0) fail(name, "cannot write");
-    if (bcf_idx_init(file.get(), header.get(), csi_min_shift, temporary_index.c_str()) != 0)
-        fail(index, "cannot start the index");
-    const int rid = bcf_hdr_name2id(header.get(), d.chromosome.c_str());
-    if (rid < 0) fail(name, "cannot use chromosome name " + d.chromosome);
+    if (bcf_hdr_write(v.file.get(), v.header.get()) != 0) fail(v.name, "cannot write");
+    // With -snp_seeds the index is built from the finished file, as bcftools index does, and the
+    // records fill whole compressed blocks (see write), so that the VCFs of SNP ranges joined by
+    // bcftools concat are this file, byte for byte. Otherwise the index grows as records come.
+    v.index_after = s.snp_seeds;
+    if (!v.index_after && bcf_idx_init(v.file.get(), v.header.get(), csi_min_shift, v.temporary_index.c_str()) != 0)
+        fail(v.index, "cannot start the index");
+    v.rid = bcf_hdr_name2id(v.header.get(), s.chromosome.c_str());
+    if (v.rid < 0) fail(v.name, "cannot use chromosome name " + s.chromosome);
+    v.rec.reset(bcf_init());
+    if (!v.rec) fail(v.name, "cannot write");
+}
 
-    std::unique_ptr<bcf1_t, record_deleter> rec(bcf_init());
-    if (!rec) fail(name, "cannot write");
-    std::vector<std::int32_t> gt;
-    std::vector<float> gp;
-    long previous = 0;
-    for (int s = 0; s < d.n_snps; ++s) {
-        fill_record(d, s, scale, rid, name, header.get(), rec.get(), gt, gp);
-        // The index needs ascending positions.
-        if (rec->pos + 1 < previous)
-            fail(name, "SNP " + d.snps[static_cast<std::size_t>(s)].SNP_ID + " at position " +
-                           d.snps[static_cast<std::size_t>(s)].position + " follows position " +
-                           std::to_string(previous) + "; positions must ascend");
-        previous = rec->pos + 1;
-        errno = 0;
-        if (bcf_write(file.get(), header.get(), rec.get()) != 0)
-            fail(name, "cannot write SNP " + d.snps[static_cast<std::size_t>(s)].SNP_ID);
+vcf_writer::~vcf_writer() = default;
+
+void vcf_writer::write(const snp& snp_rec, const vcf_values& values)
+{
+    state& v = *state_;
+    bcf_hdr_t* h = v.header.get();
+    bcf1_t* rec = v.rec.get();
+    int position = 0;
+    if (!input::parse_int(snp_rec.position, position) || position < 1)
+        fail(v.name, "SNP " + snp_rec.SNP_ID + ": position " + snp_rec.position + " is not a positive integer");
+    // The index needs ascending positions.
+    if (position < v.previous)
+        fail(v.name, "SNP " + snp_rec.SNP_ID + " at position " + snp_rec.position + " follows position " +
+                         std::to_string(v.previous) + "; positions must ascend");
+    v.previous = position;
+
+    bcf_clear(rec);
+    rec->rid = v.rid;
+    rec->pos = position - 1;
+    bcf_float_set_missing(rec->qual);
+    const char* alleles[] = {snp_rec.allele1.c_str(), snp_rec.allele2.c_str()};
+    const auto n_info = static_cast<int>(values.info1.size());
+    if (bcf_update_id(h, rec, snp_rec.rs.c_str()) != 0 || bcf_update_alleles(h, rec, alleles, 2) != 0 ||
+        bcf_update_info_float(h, rec, "AF", &values.af, 1) != 0 ||
+        (values.measured && bcf_update_info_float(h, rec, "INFO1", values.info1.data(), n_info) != 0) ||
+        (values.measured && bcf_update_info_float(h, rec, "INFO2", values.info2.data(), n_info) != 0) ||
+        (values.measured && bcf_update_info_float(h, rec, "LOGPOST", &values.log_posterior, 1) != 0) ||
+        bcf_update_genotypes(h, rec, values.gt.data(), static_cast<int>(values.gt.size())) != 0 ||
+        bcf_update_format_float(h, rec, "GP", values.gp.data(), static_cast<int>(values.gp.size())) != 0)
+        fail(v.name, "cannot write SNP " + snp_rec.SNP_ID);
+    errno = 0;
+    if (!v.index_after) {
+        if (bcf_write(v.file.get(), h, rec) != 0) fail(v.name, "cannot write SNP " + snp_rec.SNP_ID);
+        return;
     }
+    // The record's line straight into the compressed stream, blocks cut at their full size
+    // rather than before a line that would not fit, as bcftools concat writes.
+    v.line.l = 0;
+    if (vcf_format(h, rec, &v.line) != 0 ||
+        bgzf_write(v.file->fp.bgzf, v.line.s, v.line.l) != static_cast<ssize_t>(v.line.l))
+        fail(v.name, "cannot write SNP " + snp_rec.SNP_ID);
+}
+
+void vcf_writer::finish()
+{
+    state& v = *state_;
     errno = 0;
-    if (bcf_idx_save(file.get()) != 0) fail(index, "cannot write");
+    if (!v.index_after && bcf_idx_save(v.file.get()) != 0) fail(v.index, "cannot write");
     errno = 0;
-    if (hts_close(file.release()) != 0) fail(name, "cannot write");
-    settle(temporary, name);
-    settle(temporary_index, index);
+    if (hts_close(v.file.release()) != 0) fail(v.name, "cannot write");
+    errno = 0;
+    if (v.index_after && bcf_index_build3(v.temporary.c_str(), v.temporary_index.c_str(), csi_min_shift, 0) != 0)
+        fail(v.index, "cannot write");
+    settle(v.temporary, v.name);
+    settle(v.temporary_index, v.index);
 }

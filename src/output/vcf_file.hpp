@@ -1,9 +1,13 @@
 #pragma once
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-class data;
+#include "state/records.hpp"
+#include "state/settings.hpp"
+
 class result_set;
 
 // The VCF of a run: PREFIX.vcf.gz (BGZF-compressed) and its CSI index PREFIX.vcf.gz.csi.
@@ -29,7 +33,38 @@ vcf_genotype vcf_genotype_of(const std::array<double, 4>* values, double scale, 
 // Not a number when no cohort has a copy.
 double alt_allele_frequency(const std::vector<double>& alpha, const std::vector<int>& allele_copies);
 
-// Writes the VCF and its index from the stored results (sampled counts divided by `scale`) into
-// their temporaries of the run's result set: one record per SNP, every individual of every input
-// cohort as a sample in cohort and column order. Throws run_error naming the file on any failure.
-void write_vcf(const data& d, double scale, result_set& set);
+// One SNP's VCF record, computed where the SNP is analysed and encoded where it is written.
+struct vcf_values {
+    std::vector<std::int32_t> gt;       // two entries per sample (a haploid's second: vector end)
+    std::vector<float> gp;              // three entries per sample (missing, vector end as htslib marks them)
+    float af = 0;                       // may be htslib's missing value
+    std::vector<float> info1, info2;    // empty for a failed fit
+    float log_posterior = 0;
+    bool measured = false;              // INFO1, INFO2 and LOGPOST present
+};
+
+// The record values of a SNP from its class values [result cohort][analysed individual]
+// (sampled counts divided by `scale`), every individual of every input cohort in cohort and
+// column order.
+void vcf_values_of(const settings& s, const snp& rec, const params& p,
+                   const std::vector<std::vector<std::array<double, 4>>>& values, double scale, vcf_values& out);
+
+// The VCF of a run and its index, written into their temporaries of the run's result set as the
+// SNPs come. Every failure throws run_error naming the file.
+class vcf_writer {
+public:
+    // Writes the header: one sample per individual of every input cohort.
+    vcf_writer(const settings& s, result_set& set);
+    ~vcf_writer();
+    vcf_writer(const vcf_writer&) = delete;
+    vcf_writer& operator=(const vcf_writer&) = delete;
+
+    // Appends the record of SNP `rec`; positions must ascend.
+    void write(const snp& rec, const vcf_values& v);
+    // Saves the index and closes both files, flushed to the device.
+    void finish();
+
+private:
+    struct state;
+    std::unique_ptr<state> state_;
+};

@@ -155,8 +155,8 @@ bool start_means(data& d, const std::vector<group>& groups, const std::vector<in
         d.mu[c] = m;
         d.set_params_from_mu(j);
         if (!seen[1]) {
-            d.fraction[c] = prior_mean(d.fraction_mean_prior);
-            d.departure[c] = prior_mean(d.departure_mean_prior);
+            d.fraction[c] = prior_mean(d.cfg.fraction_mean_prior);
+            d.departure[c] = prior_mean(d.cfg.departure_mean_prior);
         }
         d.fraction[c] = inside(d.fraction[c]);
         d.departure[c] = inside(d.departure[c]);
@@ -175,7 +175,7 @@ bool start_means(data& d, const std::vector<group>& groups, const std::vector<in
 
 std::vector<labelled_start> labelled_starts(data& d)
 {
-    const snp& s = d.snps[static_cast<std::size_t>(d.current_snp)];
+    const snp& s = d.current;
     std::vector<double> radii;
     for (const auto& cohort : s.points)
         for (const xy& p : cohort) radii.push_back(std::hypot(p[0], p[1]));
@@ -206,7 +206,7 @@ std::vector<labelled_start> labelled_starts(data& d)
         if (start_means(d, gs, classes, start.means))
             starts.push_back(std::move(start));
         else
-            std::cout << "  " << start.description << ": no valid cluster shape" << std::endl;
+            d.log() << "  " << start.description << ": no valid cluster shape" << std::endl;
     };
     bool labelled = false;
     for (int k = 3; k >= 1; --k) {
@@ -221,7 +221,7 @@ std::vector<labelled_start> labelled_starts(data& d)
             text << (g == 1 ? ", separation " : " ") << sep;
             apart = apart && sep >= min_separation;
         }
-        std::cout << text.str() << (apart ? "" : ", not apart") << std::endl;
+        d.log() << text.str() << (apart ? "" : ", not apart") << std::endl;
         // Only the most groups that are all well apart are labelled: fewer groups would merge a
         // visible cluster into another class, and with one group the mirrored homozygote lands
         // on a visible heterozygote; both seed wrong modes that can win the short comparison.

@@ -101,7 +101,7 @@ void split_cohorts(snp& s, int n_cohorts)
 
 void set_cohort_sizes(data& d)
 {
-    const snp& s = d.snps[d.current_snp];
+    const snp& s = d.current;
     d.n_cohorts = static_cast<int>(s.points.size());
     d.n_individuals.assign(s.points.size(), 0);
     for (std::size_t j = 0; j < s.points.size(); ++j) d.n_individuals[j] = static_cast<int>(s.points[j].size());
@@ -113,20 +113,20 @@ void set_point_sex(data& d)
 {
     d.point_sex.assign(static_cast<std::size_t>(d.n_cohorts), {});
     d.point_sex_counts.assign(static_cast<std::size_t>(d.n_cohorts), {0, 0, 0});
-    if (!d.chrX) return;
-    const snp& s = d.snps[d.current_snp];
-    const int n_inputs = static_cast<int>(d.input_files.size());
+    if (!d.cfg.chrX) return;
+    const snp& s = d.current;
+    const int n_inputs = static_cast<int>(d.cfg.input_files.size());
     const bool pooled = d.n_cohorts != n_inputs;
     for (int j = 0; j < d.n_cohorts; ++j) {
         const int first = pooled ? 0 : j, last = pooled ? n_inputs - 1 : j;
         for (int c = first; c <= last; ++c) {
             std::size_t next_missing = 0;
-            for (int col = 0; col < d.n_file_individuals[c]; ++col) {
+            for (int col = 0; col < d.cfg.n_file_individuals[c]; ++col) {
                 if (next_missing < s.missing[c].size() && s.missing[c][next_missing] == col) {
                     ++next_missing;
                     continue;
                 }
-                const int code = d.sex[c][col];
+                const int code = d.cfg.sex[c][col];
                 d.point_sex[j].push_back(code);
                 d.point_sex_counts[j][code] += 1;
             }
@@ -138,7 +138,7 @@ void set_point_sex(data& d)
 
 void data::recycle_max_params(int cohort)
 {
-    std::cout << " setting maximium for all cohorts from one..." << std::flush;
+    log() << " setting maximium for all cohorts from one..." << std::flush;
     const auto n = static_cast<std::size_t>(n_cohorts);
     grow_from(lambda_max, n, cohort);
     grow_from(alpha_max, n, cohort);
@@ -152,12 +152,12 @@ void data::recycle_max_params(int cohort)
     grow_from(fraction_max, n, cohort);
     grow_from(departure_max, n, cohort);
     grow_from(center_max, n, cohort);
-    std::cout << "done" << std::endl;
+    log() << "done" << std::endl;
 }
 
 void data::initialize(int stage, int start)
 {
-    const snp& s = snps[current_snp];
+    const snp& s = current;
     class_means m;
     const double xm = (s.x_lo + s.x_hi) / 2, ym = (s.y_lo + s.y_hi) / 2;
     if (stage == 0) {
@@ -178,14 +178,14 @@ void data::initialize(int stage, int start)
 
 void data::initialize(const std::vector<class_means>& means)
 {
-    if (print_proposals) std::cout << "initialize..." << std::flush;
-    const double S = alpha_prior_strength;
-    const double p = snps[current_snp].prior_allele_freq;
+    if (cfg.print_proposals) log() << "initialize..." << std::flush;
+    const double S = cfg.alpha_prior_strength;
+    const double p = current.prior_allele_freq;
     double a, b;
-    c_alpha_prior_snp = c_alpha_prior;
-    if (paf_set) {
-        a = paf * S;
-        b = (1 - paf) * S;
+    c_alpha_prior_snp = cfg.c_alpha_prior;
+    if (cfg.paf_set) {
+        a = cfg.paf * S;
+        b = (1 - cfg.paf) * S;
     } else if (p < 0) {
         // No reference frequency: a flat prior, and the reference term loosened for this SNP only.
         a = 1;
@@ -202,12 +202,12 @@ void data::initialize(const std::vector<class_means>& means)
         b = (1 - p) * S;
     }
     alpha_prior = {a, b};
-    std::cout << "Allele frequency prior : alpha ~ Beta(" << a << ", " << b << ")" << std::endl;
+    log() << "Allele frequency prior : alpha ~ Beta(" << a << ", " << b << ")" << std::endl;
 
     alpha_star = a / (a + b);
     for (int j = 0; j < n_cohorts; ++j) alpha[j] = a / (a + b);
 
-    std::tie(eta_mean, eta_var) = starting_hyperparameters(*this, family::eta, 0);
+    std::tie(eta_mean, eta_var) = starting_hyperparameters(cfg, family::eta, 0);
     for (int j = 0; j < n_cohorts; ++j)
         eta[j] = beta_prior_draw(eta_mean, eta_var);
     for (int j = 0; j < n_cohorts; ++j) {
@@ -222,20 +222,20 @@ void data::initialize(const std::vector<class_means>& means)
 
     for (family f : {family::length, family::gradient, family::fraction, family::departure, family::sigma, family::varfrac})
         std::tie(family_hyper(*this, f, hyper_role::mean, 0), family_hyper(*this, f, hyper_role::var, 0)) =
-            starting_hyperparameters(*this, f, 0);
+            starting_hyperparameters(cfg, f, 0);
     center_mean = {0.7, 0.7};
-    center_var = 3 * center_var_prior_mean;
+    center_var = 3 * cfg.center_var_prior_mean;
     for (int j = 0; j < n_cohorts; ++j) sigma[j] = sigma_mean;
     for (int j = 0; j < n_cohorts; ++j) varfrac[j] = varfrac_mean;
 
     for (int k = 0; k < 3; ++k) {
         for (int j = 0; j < n_cohorts; ++j)
-            r[j][k] = genbet(static_cast<float>(r_mean_prior.a[k]), static_cast<float>(r_mean_prior.b[k]));
-        std::tie(r_mean[k], r_var[k]) = starting_hyperparameters(*this, family::r, k);
+            r[j][k] = genbet(static_cast<float>(cfg.r_mean_prior.a[k]), static_cast<float>(cfg.r_mean_prior.b[k]));
+        std::tie(r_mean[k], r_var[k]) = starting_hyperparameters(cfg, family::r, k);
     }
 
     update_calls();
-    if (print_proposals) std::cout << "done" << std::endl;
+    if (cfg.print_proposals) log() << "done" << std::endl;
 }
 
 namespace {
@@ -243,7 +243,7 @@ namespace {
 void run_iteration(data& d, int it, bool global_moves)
 {
     d.sweep();
-    if (global_moves && it % d.fancy == 0)
+    if (global_moves && it % d.cfg.fancy == 0)
         for (int j = 0; j < d.n_cohorts; ++j) d.update_all(j);
 }
 
@@ -251,42 +251,42 @@ void run_iteration(data& d, int it, bool global_moves)
 // it beats every earlier start.
 void run_start(data& d, int stage, int start)
 {
-    for (int it = 1; it <= d.n_max; ++it) {
+    for (int it = 1; it <= d.cfg.n_max; ++it) {
         if (it % 10 == 0)
-            std::cout << "\rranstart " << stage << "-" << start << " : iteration [" << it << "/" << d.n_max << "]"
+            d.log() << "\rranstart " << stage << "-" << start << " : iteration [" << it << "/" << d.cfg.n_max << "]"
                       << std::flush;
         run_iteration(d, it, true);
     }
     const double lp = d.log_posterior();
-    std::cout << " Final Log Posterior = " << lp;
+    d.log() << " Final Log Posterior = " << lp;
     if (lp > d.best_log_posterior) {
-        std::cout << "*";
+        d.log() << "*";
         d.best_log_posterior = lp;
         save_max_store(d);
     }
-    std::cout << std::endl;
-    print_terms(std::cout, d.log_posterior_terms);
+    d.log() << std::endl;
+    print_terms(d.log(), d.log_posterior_terms);
     print_counts(d, true);
 }
 
 void random_starts(data& d)
 {
     for (int stage = 0; stage < 3; ++stage)
-        for (int start = 0; start < d.n_starts; ++start) {
+        for (int start = 0; start < d.cfg.n_starts; ++start) {
             d.initialize(stage, start);
             run_start(d, stage, start);
         }
     // Stage 3: one start for every plausible labelling of the clusters the angles show.
-    if (d.label_starts) {
+    if (d.cfg.label_starts) {
         const std::vector<labels::labelled_start> starts = labels::labelled_starts(d);
         for (std::size_t l = 0; l < starts.size(); ++l) {
-            std::cout << "labelled start " << l << ": " << starts[l].description << std::endl;
+            d.log() << "labelled start " << l << ": " << starts[l].description << std::endl;
             d.initialize(starts[l].means);
             run_start(d, 3, static_cast<int>(l));
         }
     }
     if (!d.max_store_set) {
-        std::cout << "no random start scored above -1e100: the final phase starts from the last start"
+        d.log() << "no random start scored above -1e100: the final phase starts from the last start"
                   << std::endl;
         save_max_store(d);
     }
@@ -299,7 +299,7 @@ clump_of_point find_clumps(const data& d, const snp& s)
 {
     clump_of_point found(static_cast<std::size_t>(d.n_cohorts));
     if (!d.clumped) return found;
-    const input::cell_sizes cells = input::cell_sizes_of(s, d.approx_grid);
+    const input::cell_sizes cells = input::cell_sizes_of(s, d.cfg.approx_grid);
     for (int j = 0; j < d.n_cohorts; ++j)
         for (std::size_t i = 0; i < s.points[j].size(); ++i)
             found[j].push_back(&input::clump_of(s.clumps[j], s.points[j][i], d.is_male(j, i), cells));
@@ -319,20 +319,20 @@ void count_calls(data& d, const clump_of_point& clumps)
 
 void final_phase(data& d)
 {
-    const clump_of_point clumps = find_clumps(d, d.snps[d.current_snp]);
-    const int total = d.burn_in + d.n_iter;
+    const clump_of_point clumps = find_clumps(d, d.current);
+    const int total = d.cfg.burn_in + d.cfg.final_iterations();
     for (int it = 0; it < total; ++it) {
-        std::cout << "\riteration [" << it + 1 << "/" << total << "]" << std::flush;
-        run_iteration(d, it + 1, d.model_test == 0);
+        d.log() << "\riteration [" << it + 1 << "/" << total << "]" << std::flush;
+        run_iteration(d, it + 1, d.cfg.model_test == 0);
         if (!d.sampling) continue;
         const double lp = d.log_posterior();
-        if (it >= d.burn_in) count_calls(d, clumps);
-        if (d.watch_counts) {
-            std::cout << std::endl;
+        if (it >= d.cfg.burn_in) count_calls(d, clumps);
+        if (d.cfg.watch_counts) {
+            d.log() << std::endl;
             print_counts(d, false);
-            std::cout << " Log Posterior = " << lp << std::endl;
+            d.log() << " Log Posterior = " << lp << std::endl;
         }
-        if (d.print_params) print_terms(d.params_trace, d.log_posterior_terms);
+        if (d.cfg.print_params) print_terms(d.params_trace, d.log_posterior_terms);
     }
 }
 
@@ -340,31 +340,31 @@ void final_phase(data& d)
 
 void data::v1()
 {
-    snp& s = snps[current_snp];
+    snp& s = current;
     best_log_posterior = -1e100;
     max_store_set = false;
-    if (single != 0) {
-        std::cout << std::endl << "running all cohorts together" << std::endl;
+    if (cfg.single != 0) {
+        log() << std::endl << "running all cohorts together" << std::endl;
         pool_cohorts(s);
     }
     set_cohort_sizes(*this);
     set_storage();
     set_point_sex(*this);
 
-    sampling = sampling_start_phase;
+    sampling = cfg.sampling_start_phase;
     calc_range(s);
-    if (approx_mode != 0) {
+    if (cfg.approx_mode != 0) {
         clumped = true;
         clump_data(s);
     }
 
     random_starts(*this);
 
-    if (single == 1) {
-        split_cohorts(s, static_cast<int>(input_files.size()));
+    if (cfg.single == 1) {
+        split_cohorts(s, static_cast<int>(cfg.input_files.size()));
         set_cohort_sizes(*this);
         set_point_sex(*this);
-        if (approx_mode != 0) {
+        if (cfg.approx_mode != 0) {
             calc_range(s);
             clump_data(s);
         }
@@ -373,20 +373,19 @@ void data::v1()
     }
 
     restore_max_store(*this);
-    std::cout << " set parameters from store " << std::endl;
+    log() << " set parameters from store " << std::endl;
     update_calls();
-    std::cout << std::endl << "Stage 2 initial parameters" << std::endl;
-    std::cout << " Initial Log Posterior = " << log_posterior() << std::endl;
+    log() << std::endl << "Stage 2 initial parameters" << std::endl;
+    log() << " Initial Log Posterior = " << log_posterior() << std::endl;
 
-    sampling = sampling_final_phase;
-    std::cout << " Approx " << (clumped ? 1 : 0) << std::endl;
-    if (approx_mode == 1) {
+    sampling = cfg.sampling_final_phase;
+    log() << " Approx " << (clumped ? 1 : 0) << std::endl;
+    if (cfg.approx_mode == 1) {
         // Leave clumped mode before calling again, so that the calls and counts of the final
         // phase both belong to the individual points.
         set_calls_from_points(s);
         clumped = false;
         update_calls();
-        if (n_iter < 10) n_iter = 10;
     }
 
     accept_alpha = accept_alpha_star = accept_eta = accept_mu = accept_r = accept_sigma = accept_varfrac = 0;
@@ -397,7 +396,7 @@ void data::v1()
             for (auto& c : cohort) c = {0, 0, 0, 0};
     // Each SNP's block of the trace begins with a line naming it.
     params_trace.str(std::string());
-    if (print_params) params_trace << "# " << s.SNP_ID << " " << s.rs << std::endl;
+    if (cfg.print_params) params_trace << "# " << s.SNP_ID << " " << s.rs << std::endl;
     print_all();
 
     final_phase(*this);
@@ -408,9 +407,9 @@ void data::v1()
         update_calls();
     }
 
-    std::cout << std::endl << std::endl << "Final parameters" << std::endl;
+    log() << std::endl << std::endl << "Final parameters" << std::endl;
     const double lp = log_posterior();
-    std::cout << " Final Log Posterior = " << lp << std::endl;
+    log() << " Final Log Posterior = " << lp << std::endl;
     print_all();
     if (sampling) print_rates();
 
@@ -422,17 +421,11 @@ void data::v1()
     current_result.varfrac = varfrac;
     current_result.r = r;
     current_result.final_log_posterior = lp;
-    std::cout << "information measure : " << std::endl;
+    log() << "information measure : " << std::endl;
     for (int j = 0; j < n_cohorts; ++j) current_result.info1.push_back(info_calc1(j));
     for (int j = 0; j < n_cohorts; ++j) current_result.info2.push_back(info_calc2(j));
-    std::cout << std::endl;
-    results.push_back(current_result);
+    log() << std::endl;
 
-    if (sampling) {
-        stored_calls.push_back(call_counts);
-    } else {
-        update_call_probs();
-        stored_calls.push_back(call_probs);
-    }
-    stored_log_posterior.push_back(log_posterior());
+    if (!sampling) update_call_probs();
+    result_calls = sampling ? call_counts : call_probs;
 }

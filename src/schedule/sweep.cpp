@@ -13,23 +13,23 @@
 void data::sweep()
 {
     update_alpha();
-    std::cout.flush();
-    if (print_names) std::cout << "update_mu()" << std::endl;
+    log().flush();
+    if (cfg.print_names) log() << "update_mu()" << std::endl;
     update_gradients();
     update_lengths();
     update_fractions();
     update_departures();
     update_centers();
-    std::cout.flush();
-    if (print_names) std::cout << "update_var()" << std::endl;
+    log().flush();
+    if (cfg.print_names) log() << "update_var()" << std::endl;
     update_r();
     update_sigma();
     update_varfrac();
-    std::cout.flush();
+    log().flush();
     update_lambda();
-    std::cout.flush();
-    if (!nonull) update_eta();
-    std::cout.flush();
+    log().flush();
+    if (!cfg.nonull) update_eta();
+    log().flush();
     update_calls();
 }
 
@@ -46,9 +46,9 @@ float as_shape(double x) { return static_cast<float>(x); }
 
 void print_shape_diagnostic(const data& d, int j, const char* label)
 {
-    std::cout << label << std::endl << d.departure[j] << std::endl;
+    d.log() << label << std::endl << d.departure[j] << std::endl;
     for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 2; ++c) std::cout << d.mu[j][k][c] << std::endl;
+        for (int c = 0; c < 2; ++c) d.log() << d.mu[j][k][c] << std::endl;
 }
 
 // Everything a global proposal of one cohort may change, for the restore on rejection.
@@ -83,14 +83,14 @@ void for_each_cohort_value(data& d, int j, cohort_values& v, F f)
 void data::update_all(int j)
 {
     Normal normal;
-    if (print_names) std::cout << "update_all(int j)" << std::endl;
+    if (cfg.print_names) log() << "update_all(int j)" << std::endl;
     const double lp_old = log_posterior();
     if (departure[j] > 1) print_shape_diagnostic(*this, j, "problem_0");
     cohort_values kept;
     for_each_cohort_value(*this, j, kept, [](const auto& current, auto& copy) { copy = current; });
 
     // Redraw every cohort-level value from its current hierarchical prior.
-    const double cac = c_alpha_cohorts;
+    const double cac = cfg.c_alpha_cohorts;
     alpha[j] = clamp_unit(genbet(as_shape(beta_a(alpha_star, cac) + 1e-8), as_shape(beta_b(alpha_star, cac) + 1e-8)));
     eta[j] = beta_prior_draw(eta_mean, eta_var) + 1e-8;
     const double a = alpha[j], e = eta[j];
@@ -127,7 +127,7 @@ void data::update_all(int j)
 
 void data::print_rates()
 {
-    const double T = burn_in + n_iter;
+    const double T = cfg.burn_in + cfg.final_iterations();
     const double nc = n_cohorts;
     struct rate_line {
         const char* label;
@@ -149,38 +149,38 @@ void data::print_rates()
         {"    global : ", accept_global, T / 10},
         {"    center : ", accept_center, (nc + 2) * T},
     };
-    std::cout << "Acceptance rates : " << std::endl;
-    for (const rate_line& l : lines) std::cout << l.label << l.value / l.divisor << std::endl;
-    if (model_test != 0) std::cout << "     model : " << accept_model / T << std::endl;
-    std::cout << std::endl;
+    log() << "Acceptance rates : " << std::endl;
+    for (const rate_line& l : lines) log() << l.label << l.value / l.divisor << std::endl;
+    if (cfg.model_test != 0) log() << "     model : " << accept_model / T << std::endl;
+    log() << std::endl;
 }
 
 void print_counts(const data& d, bool with_frequency)
 {
-    std::cout << "Genotype counts (N) :" << std::endl;
+    d.log() << "Genotype counts (N) :" << std::endl;
     for (int j = 0; j < d.n_cohorts; ++j) {
         const std::array<int, 4>& n = d.N[j];
-        std::cout << " cohort " << j << ": ";
-        for (int k = 0; k < 4; ++k) std::cout << n[k] << " ";
-        if (with_frequency) std::cout << "\t" << (2.0 * n[0] + n[1]) / (2.0 * (n[0] + n[1] + n[2]));
-        std::cout << std::endl;
+        d.log() << " cohort " << j << ": ";
+        for (int k = 0; k < 4; ++k) d.log() << n[k] << " ";
+        if (with_frequency) d.log() << "\t" << (2.0 * n[0] + n[1]) / (2.0 * (n[0] + n[1] + n[2]));
+        d.log() << std::endl;
     }
 }
 
 namespace {
 
-void print_values(const std::vector<double>& v)
+void print_values(std::ostream& out, const std::vector<double>& v)
 {
-    std::cout << " ";
-    for (double x : v) std::cout << x << " ";
-    std::cout << std::endl;
+    out << " ";
+    for (double x : v) out << x << " ";
+    out << std::endl;
 }
 
-void print_family_block(const char* name, const std::vector<double>& v, double mean, double var)
+void print_family_block(std::ostream& out, const char* name, const std::vector<double>& v, double mean, double var)
 {
-    std::cout << name << std::endl;
-    print_values(v);
-    std::cout << " mean = " << mean << " variance = " << var << std::endl << std::endl;
+    out << name << std::endl;
+    print_values(out, v);
+    out << " mean = " << mean << " variance = " << var << std::endl << std::endl;
 }
 
 }  // namespace
@@ -188,45 +188,45 @@ void print_family_block(const char* name, const std::vector<double>& v, double m
 void data::print_all()
 {
     print_counts(*this, true);
-    std::cout << std::endl << "Genotype proportions (lambda) :" << std::endl;
+    log() << std::endl << "Genotype proportions (lambda) :" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
-        std::cout << " cohort " << j << ": ";
-        for (int k = 0; k < 4; ++k) std::cout << lambda[j][k] << " ";
-        std::cout << std::endl;
+        log() << " cohort " << j << ": ";
+        for (int k = 0; k < 4; ++k) log() << lambda[j][k] << " ";
+        log() << std::endl;
     }
-    std::cout << std::endl << "Class mean vectors (mu)" << std::endl;
+    log() << std::endl << "Class mean vectors (mu)" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
-        std::cout << " cohort " << j << ": ";
-        for (int k = 0; k < 3; ++k) std::cout << "(" << mu[j][k][0] << " , " << mu[j][k][1] << ") ";
-        std::cout << std::endl;
+        log() << " cohort " << j << ": ";
+        for (int k = 0; k < 3; ++k) log() << "(" << mu[j][k][0] << " , " << mu[j][k][1] << ") ";
+        log() << std::endl;
     }
-    std::cout << std::endl << "Components of class mean vectors" << std::endl;
-    print_family_block("gradient", gradient, gradient_mean, gradient_var);
-    print_family_block("length", length, length_mean, length_var);
-    print_family_block("fraction", fraction, fraction_mean, fraction_var);
-    print_family_block("departure", departure, departure_mean, departure_var);
-    std::cout << "center" << std::endl;
-    for (int j = 0; j < n_cohorts; ++j) std::cout << " (" << center[j][0] << " , " << center[j][1] << ")" << std::endl;
-    std::cout << " mean = (" << center_mean[0] << " , " << center_mean[1] << ") variance =  " << center_var << std::endl
+    log() << std::endl << "Components of class mean vectors" << std::endl;
+    print_family_block(log(), "gradient", gradient, gradient_mean, gradient_var);
+    print_family_block(log(), "length", length, length_mean, length_var);
+    print_family_block(log(), "fraction", fraction, fraction_mean, fraction_var);
+    print_family_block(log(), "departure", departure, departure_mean, departure_var);
+    log() << "center" << std::endl;
+    for (int j = 0; j < n_cohorts; ++j) log() << " (" << center[j][0] << " , " << center[j][1] << ")" << std::endl;
+    log() << " mean = (" << center_mean[0] << " , " << center_mean[1] << ") variance =  " << center_var << std::endl
               << std::endl;
-    std::cout << "alpha" << std::endl;
-    print_values(alpha);
-    std::cout << " mean = " << alpha_star << std::endl << std::endl;
-    std::cout << "eta" << std::endl;
-    print_values(eta);
-    std::cout << " mean = " << eta_mean << " variance = " << eta_var << std::endl << std::endl;
-    std::cout << "Components of class covariances" << std::endl;
-    print_family_block(" sigma", sigma, sigma_mean, sigma_var);
-    print_family_block(" varfrac", varfrac, varfrac_mean, varfrac_var);
-    std::cout << " r" << std::endl;
+    log() << "alpha" << std::endl;
+    print_values(log(), alpha);
+    log() << " mean = " << alpha_star << std::endl << std::endl;
+    log() << "eta" << std::endl;
+    print_values(log(), eta);
+    log() << " mean = " << eta_mean << " variance = " << eta_var << std::endl << std::endl;
+    log() << "Components of class covariances" << std::endl;
+    print_family_block(log(), " sigma", sigma, sigma_mean, sigma_var);
+    print_family_block(log(), " varfrac", varfrac, varfrac_mean, varfrac_var);
+    log() << " r" << std::endl;
     for (int j = 0; j < n_cohorts; ++j) {
-        std::cout << " cohort " << j << ": ";
-        for (int k = 0; k < 3; ++k) std::cout << r[j][k] << " ";
-        std::cout << std::endl;
+        log() << " cohort " << j << ": ";
+        for (int k = 0; k < 3; ++k) log() << r[j][k] << " ";
+        log() << std::endl;
     }
-    std::cout << " mean = ";
-    for (int k = 0; k < 3; ++k) std::cout << r_mean[k] << " ";
-    std::cout << std::endl << " variance = ";
-    for (int k = 0; k < 3; ++k) std::cout << r_var[k] << " ";
-    std::cout << std::endl << std::endl;
+    log() << " mean = ";
+    for (int k = 0; k < 3; ++k) log() << r_mean[k] << " ";
+    log() << std::endl << " variance = ";
+    for (int k = 0; k < 3; ++k) log() << r_var[k] << " ";
+    log() << std::endl << std::endl;
 }

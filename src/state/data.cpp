@@ -3,11 +3,11 @@
 #include <iostream>
 
 // Every default is given where the field is declared.
-data::data() = default;
+data::data(const settings& settings, std::ostream& console) : cfg(settings), console_(&console) {}
 
 void data::set_storage()
 {
-    std::cout << " setting storage..." << std::flush;
+    log() << " setting storage..." << std::flush;
     const auto nc = static_cast<std::size_t>(n_cohorts);
     calls.resize(nc);
     call_probs.resize(nc);
@@ -38,14 +38,13 @@ void data::set_storage()
     members.resize(nc);
     likelihood_memos.assign(nc, {});
     calls_changed();
-    std::cout << "done" << std::endl;
+    log() << "done" << std::endl;
 }
 
 void data::calls_changed()
 {
     ++calls_version;
-    if (static_cast<std::size_t>(current_snp) >= snps.size()) return;
-    const std::vector<std::vector<xy>>& pts = snps[current_snp].points;
+    const std::vector<std::vector<xy>>& pts = current.points;
     for (std::size_t j = 0; j < members.size(); ++j) {
         for (class_members& m : members[j]) m.clear(j < calls.size() ? calls[j].size() : 0);
         // While cohorts are being pooled or split, calls and points may briefly disagree;

@@ -1,21 +1,13 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "state/records.hpp"
-
-class result_set;
-
-// Prior or hyperprior pair: (shape, rate) of a Gamma or (a, b) of a Beta.
-using prior_pair = std::array<double, 2>;
-// Beta hyperprior of the three per-class correlation parameters: a[k] and b[k].
-struct class_prior {
-    std::array<double, 3> a;
-    std::array<double, 3> b;
-};
+#include "state/settings.hpp"
 
 // The points of one class of one cohort, in ascending individual order, coordinates apart:
 // entries 0 ... size - 1 of x and y, which keep room for every point of the cohort.
@@ -58,112 +50,60 @@ struct likelihood_memo {
 enum class family { fraction, departure, length, gradient, sigma, varfrac, r, eta };
 enum class hyper_role { mean, var };
 
-// The run state: every setting, the SNP records, the current SNP's parameters, the max store,
-// the MCMC bookkeeping and the per-SNP results. Every operation of the caller is a method.
+// The analysis of one SNP at a time: the SNP under analysis, its parameters, calls, max store,
+// bookkeeping and results, and the operations that turn the one into the other. It reads the
+// run's settings and changes none; each thread that analyses SNPs has its own.
 class data {
 public:
-    data();
+    // `console` receives the SNP's console output (progress, traces, parameter reports).
+    data(const settings& cfg, std::ostream& console);
     data(const data&) = delete;
     data& operator=(const data&) = delete;
 
-    // ---------------------------------------------------------------- settings and input
-    int n_snps = 0;
-    std::vector<int> n_individuals;                 // [c] of the current SNP (analysed points)
-    std::vector<std::array<int, 3>> sex_counts;     // [input cohort][code], as read
-    int n_cohorts = 0;
-    int current_snp = 0;
-    int first_snp = -1, last_snp = -1;
-    std::string output_prefix = "out";
-    std::string snp_info_file;                      // empty: none
-    int n_starts = 4;
-    std::vector<std::string> input_files;
-    int fancy = 10;
-    int model_test = 0;
-    bool sampling_start_phase = true;
-    bool sampling_final_phase = true;
-    bool sampling = true;
-    bool print_names = false;
-    bool print_proposals = false;
-    bool print_params = false;
-    bool watch_counts = false;
-    int single = 0;
-    bool gz = false, bz2 = false;
-    int approx_grid = 0;
-    int approx_mode = 0;
-    bool clumped = false;
-    std::vector<std::string> sex_files;
-    std::vector<std::vector<int>> sex;              // [input cohort][file column], as read
-    bool chrX = false;
-    bool allow_male_hets = false;
-    int n_iter = 1000;
-    int burn_in = 200;
-    int n_max = 40;
-    bool label_starts = false;                      // a start for every plausible labelling (stage 3)
-    double scale = 1;                               // every intensity is divided by it as read
-    double proposal_k = 500;
-    double alpha_proposal_k = 500;
-    std::vector<int> n_file_individuals;            // [input cohort] from the header: columns of the call file
-    // [input cohort][file column]: identifier of each individual, unique over all cohorts.
-    std::vector<std::vector<std::string>> sample_ids;
-    bool write_vcf = false;
-    std::string chromosome = ".";
-    double vcf_threshold = 0.9;
+    const settings& cfg;
+    std::ostream& log() const { return *console_; }
+    void set_console(std::ostream& console) { console_ = &console; }
 
-    // ---------------------------------------------------------------- current SNP
+    // ---------------------------------------------------------------- the SNP under analysis
+    snp current;                                    // its record; pooling and clumping change it
+    int snp_number = 0;                             // 1-based position of its line among the file's SNP lines
+    std::vector<int> n_individuals;                 // [c] analysed points
+    int n_cohorts = 0;
+    bool sampling = true;
+    bool clumped = false;
     std::vector<std::vector<int>> calls;            // [c][i]; code that writes it must call calls_changed()
     std::vector<std::array<int, 4>> N;              // [c][k]
     std::vector<std::vector<int>> point_sex;        // [c][i] sex code of each analysed point (X mode)
     // Whether analysed point i of cohort j is a male of X mode, haploid.
-    bool is_male(std::size_t j, std::size_t i) const { return chrX && point_sex[j][i] == 1; }
+    bool is_male(std::size_t j, std::size_t i) const { return cfg.chrX && point_sex[j][i] == 1; }
     std::vector<std::array<int, 3>> point_sex_counts;   // [c][code] over the analysed points (X mode)
 
     std::vector<std::array<double, 4>> lambda, lambda_max;
     std::vector<double> alpha, alpha_max;
     double alpha_star = 0, alpha_star_max = 0;
-    double c_alpha_prior = 0.01;                    // the option's value
     double c_alpha_prior_snp = 0.01;                // spread W in force for the current SNP
-    double c_alpha_cohorts = 0.005;
     prior_pair alpha_prior{1, 1};
-    prior_pair alpha_star_prior{1, 1};
-    bool paf_set = false;
-    double pgd = 10;
-    double paf = 0.5;
-    double alpha_prior_strength = 120;
     std::vector<double> eta, eta_max;
     double eta_mean = 0, eta_mean_max = 0, eta_var = 0, eta_var_max = 0;
-    prior_pair eta_mean_prior{3, 100}, eta_var_prior{5, 100};
-    bool nonull = false;
     std::vector<class_means> mu, mu_max;
 
     std::vector<double> length, length_max;
     double length_mean = 0, length_mean_max = 0, length_var = 0, length_var_max = 0;
-    prior_pair length_mean_prior{20, 20}, length_var_prior{1, 100};
     std::vector<double> gradient, gradient_max;
     double gradient_mean = 0, gradient_mean_max = 0, gradient_var = 0, gradient_var_max = 0;
-    prior_pair gradient_mean_prior{10, 10}, gradient_var_prior{1, 100};
     std::vector<double> fraction, fraction_max;
     double fraction_mean = 0, fraction_mean_max = 0, fraction_var = 0, fraction_var_max = 0;
-    prior_pair fraction_mean_prior{30, 30}, fraction_var_prior{1, 100};
     std::vector<double> departure, departure_max;
     double departure_mean = 0, departure_mean_max = 0, departure_var = 0, departure_var_max = 0;
-    prior_pair departure_mean_prior{2, 8}, departure_var_prior{1, 100};
     std::vector<xy> center, center_max;
     xy center_mean{0, 0}, center_mean_max{0, 0};
     double center_var = 0, center_var_max = 0;
-    double center_var_prior_mean = 0.0001, center_var_prior_df = 100;
     std::vector<double> sigma, sigma_max;
     double sigma_mean = 0, sigma_mean_max = 0, sigma_var = 0, sigma_var_max = 0;
-    prior_pair sigma_mean_prior{1, 4}, sigma_var_prior{1, 100};
     std::vector<double> varfrac, varfrac_max;
     double varfrac_mean = 0, varfrac_mean_max = 0, varfrac_var = 0, varfrac_var_max = 0;
-    prior_pair varfrac_mean_prior{2.5, 7.5}, varfrac_var_prior{1, 100};
     std::vector<std::array<double, 3>> r, r_max;
     std::array<double, 3> r_mean{}, r_mean_max{}, r_var{}, r_var_max{};
-    class_prior r_mean_prior{{1, 10, 1}, {50, 1, 50}};
-    class_prior r_var_prior{{1, 1, 1}, {100, 100, 100}};
-
-    std::vector<double> bayes_factors;              // nothing computes one: written as NA
-    std::vector<params> results;
 
     double accept_alpha = 0, accept_alpha_star = 0, accept_eta = 0, accept_mu = 0, accept_r = 0,
            accept_sigma = 0, accept_varfrac = 0, accept_fraction = 0, accept_gradient = 0,
@@ -175,13 +115,6 @@ public:
     std::array<double, 7> log_posterior_terms{};
     std::vector<std::vector<std::array<double, 4>>> call_probs;    // [c][i][k]
     std::vector<std::vector<std::array<double, 4>>> call_counts;   // [c][i][k]
-    std::vector<std::vector<std::vector<std::array<double, 4>>>> stored_calls;  // [snp][c][i][k]
-    std::vector<double> stored_log_posterior;
-    // With -print_params: the current SNP's block of the trace file, a line naming the SNP and
-    // the log-posterior terms of each sampled final-phase iteration, for the driver to write.
-    std::ostringstream params_trace;
-    std::vector<snp> snps;
-    params current_result;
 
     // Derived from the calls: the class members (unclumped mode) and the class likelihood memos.
     // `calls_version` grows with every change of the calls, clump calls, points or clumps.
@@ -189,13 +122,20 @@ public:
     std::vector<std::array<likelihood_memo, 4>> likelihood_memos;   // [c][k]
     std::uint64_t calls_version = 1;
 
+    // ---------------------------------------------------------------- the SNP's results
+    params current_result;
+    // [c][i][k]: call_counts (sampling) or call_probs (maximising) at the end of v1.
+    std::vector<std::vector<std::array<double, 4>>> result_calls;
+    // With -print_params: the SNP's block of the trace file, a line naming the SNP and the
+    // log-posterior terms of each sampled final-phase iteration.
+    std::ostringstream params_trace;
+
     // ---------------------------------------------------------------- run state (state/)
     void set_storage();
     // Rebuilds what derives from `calls`; needed after any change of calls, clumps or points.
     void calls_changed();
 
     // ---------------------------------------------------------------- input (input/)
-    void read_data();
     void calc_range(snp& s);
     void clump_data(snp& s);
     void set_calls_from_points(snp& s);
@@ -248,7 +188,9 @@ public:
     void print_all();
 
     // ---------------------------------------------------------------- output (output/)
-    void output_mcmc(result_set& set);
     double info_calc1(int j);
     double info_calc2(int j);
+
+private:
+    std::ostream* console_;
 };

@@ -8,7 +8,7 @@
 
 #include "../support.hpp"
 #include "input/grid.hpp"
-#include "state/data.hpp"
+#include "../model/model_state.hpp"
 
 namespace {
 
@@ -36,13 +36,12 @@ TEST(Range, DistinctValuePercentiles)
         {record_of({{{2, 7}, {2, 7}}}), {2, 2, 7, 7}},
         {record_of({{}, {}}), {-1000, 1000, -1000, 1000}},   // no point: the starting box stays
     };
-    data d;
-    support::console_capture console;
+    test_state d;
     for (row& r : rows) {
         d.calc_range(r.s);
         EXPECT_EQ((std::array<double, 4>{r.s.x_lo, r.s.x_hi, r.s.y_lo, r.s.y_hi}), r.box);
     }
-    EXPECT_EQ(support::lines_of(console.out())[2], " -1  1  2  198");
+    EXPECT_EQ(support::lines_of(d.console.str())[2], " -1  1  2  198");
 }
 
 TEST(Range, CellCornersAndSizes)
@@ -59,14 +58,13 @@ TEST(Range, CellCornersAndSizes)
 // apart; declumping gives every member its clump's call and probabilities.
 TEST(Range, ClumpingAndDeclumping)
 {
-    data d;
+    test_state d;
     d.n_cohorts = 2, d.approx_grid = 10, d.chrX = true;
     d.point_sex = {{1, 1, 1, 2, 1}, {1, 0}};
     snp s = record_of({{{0.31, 0.52}, {0.39, 0.58}, {0.3, 0.5}, {0.35, 0.55}, {-0.01, 0.05}}, {{0.95, 0.05}, {12.34, -3}}});
     s.x_lo = s.y_lo = 0, s.x_hi = s.y_hi = 1;
-    support::console_capture console;
     d.clump_data(s);
-    EXPECT_EQ(console.out(), "\n Clumping points as approximation  (delta x: 0.1 y: 0.1)\n 0 : number of non-empty points :: 4"
+    EXPECT_EQ(d.console.str(), "\n Clumping points as approximation  (delta x: 0.1 y: 0.1)\n 0 : number of non-empty points :: 4"
                              "\n 1 : number of non-empty points :: 2\n\n");
     // Keys as the shared expression computes them (3 * 0.1 is 0.30000000000000004), ascending,
     // the others of a cell before its males.

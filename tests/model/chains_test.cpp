@@ -107,13 +107,13 @@ struct tracked {
 
 struct chain_case {
     const char* update;
-    std::function<void(data&)> setup, step;
+    std::function<void(test_state&)> setup, step;
     int kept, thin;
     std::vector<tracked> values;
 };
 
 // A cohort of two points, both in the null class, with the given proposal concentration.
-void one_flat_cohort(data& d, double kappa)
+void one_flat_cohort(test_state& d, double kappa)
 {
     model_state::make_state(d, {{xy{0.7, 0.7}, xy{0.3, 1.0}}});
     model_state::call_all_null(d, 0);
@@ -133,55 +133,55 @@ std::vector<chain_case> cases()
 {
     std::vector<chain_case> c = {
         {"update_sigma",
-         [](data& d) {
+         [](test_state& d) {
              one_flat_cohort(d, 20);
              d.sigma_mean_prior = {10, 10}, d.sigma_var_prior = {10, 50};
              d.sigma_mean = 1, d.sigma_var = 0.2, d.sigma[0] = 1;
          },
-         [](data& d) { d.update_sigma(); }, 3000, 25,
+         [](test_state& d) { d.update_sigma(); }, 3000, 25,
          family("sigma", &data::sigma, &data::sigma_mean, &data::sigma_var, true, {10, 10}, {10, 50}, 6)},
         {"update_varfrac",
-         [](data& d) {
+         [](test_state& d) {
              one_flat_cohort(d, 30);
              d.varfrac_var_prior = {2, 80};
              d.varfrac_var = 2.0 / 82;
          },
-         [](data& d) { d.update_varfrac(); }, 3000, 25,
+         [](test_state& d) { d.update_varfrac(); }, 3000, 25,
          family("varfrac", &data::varfrac, &data::varfrac_mean, &data::varfrac_var, false, {2.5, 7.5}, {2, 80}, 1)},
         {"update_fractions",
-         [](data& d) {
+         [](test_state& d) {
              one_flat_cohort(d, 30);
              d.fraction_var_prior = {2, 80};
              d.fraction_var = 2.0 / 82;
          },
-         [](data& d) { d.update_fractions(); }, 4000, 10,
+         [](test_state& d) { d.update_fractions(); }, 4000, 10,
          family("fraction", &data::fraction, &data::fraction_mean, &data::fraction_var, false, {30, 30}, {2, 80}, 1)},
         {"update_lengths",
-         [](data& d) {
+         [](test_state& d) {
              one_flat_cohort(d, 30);
              d.length_var_prior = {10, 200};
              d.length_var = 0.05;
          },
-         [](data& d) { d.update_lengths(); }, 4000, 10,
+         [](test_state& d) { d.update_lengths(); }, 4000, 10,
          family("length", &data::length, &data::length_mean, &data::length_var, true, {20, 20}, {10, 200}, 4)},
         // No cohort: the null-share hyperparameters see their hyperpriors alone.
         {"update_eta",
-         [](data& d) {
+         [](test_state& d) {
              model_state::make_state(d, {});
              d.eta_mean = d.eta_var = 0.5;
              d.proposal_k = 50;
          },
-         [](data& d) { d.update_eta(); }, 3000, 5,
+         [](test_state& d) { d.update_eta(); }, 3000, 5,
          {{"eta_mean", [](const data& d) { return d.eta_mean; }, beta_cdf({3, 100})},
           {"eta_var", [](const data& d) { return d.eta_var; }, beta_cdf({5, 100})}}},
         // One cohort at a fixed allele frequency 0.3: the reference term (f = 60/120) and the
         // cohort's term pull alpha_star, which has a flat hyperprior.
         {"update_alpha_star",
-         [](data& d) {
+         [](test_state& d) {
              model_state::make_state(d, {{}});
              d.alpha[0] = 0.3, d.alpha_star = 0.9, d.alpha_proposal_k = 100;
          },
-         [](data& d) { d.update_alpha_star(); }, 4000, 4,
+         [](test_state& d) { d.update_alpha_star(); }, 4000, 4,
          {{"alpha_star", [](const data& d) { return d.alpha_star; },
            [](double x) {
                static const grid_cdf target([](double s) { return log_spread_beta(0.3, s, 0.005) + log_spread_beta(0.5, s, 0.01); },
@@ -192,7 +192,7 @@ std::vector<chain_case> cases()
     // The correlations, every class in one update, with hyperpriors that keep the prior's
     // shapes above 1, away from the sticky edges.
     chain_case r{"update_r",
-                 [](data& d) {
+                 [](test_state& d) {
                      one_flat_cohort(d, 30);
                      d.r_mean_prior = {{6, 10, 8}, {10, 6, 8}};
                      d.r_var_prior = {{2, 2, 2}, {80, 80, 80}};
@@ -200,7 +200,7 @@ std::vector<chain_case> cases()
                      d.r_var = {2.0 / 82, 2.0 / 82, 2.0 / 82};
                      d.r[0] = d.r_mean;
                  },
-                 [](data& d) { d.update_r(); }, 3000, 20, {}};
+                 [](test_state& d) { d.update_r(); }, 3000, 20, {}};
     const prior_pair mean_priors[] = {{6, 10}, {10, 6}, {8, 8}};
     for (int k = 0; k < 3; ++k) {
         const std::string name = "r" + std::to_string(k);
@@ -231,10 +231,9 @@ class Chains : public testing::TestWithParam<std::size_t> {};
 TEST_P(Chains, UpdateWithoutDataSamplesThePrior)
 {
     const chain_case c = cases()[GetParam()];
-    data d;
+    test_state d;
     c.setup(d);
     std::vector<std::vector<double>> samples(c.values.size());
-    support::console_capture quiet;
     for (int i = 0; i < 1000; ++i) c.step(d);
     for (int i = 0; i < c.kept; ++i) {
         for (int t = 0; t < c.thin; ++t) c.step(d);

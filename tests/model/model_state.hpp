@@ -5,11 +5,21 @@
 // calls or points itself calls `calls_changed()` after.
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include "../support.hpp"
 #include "numeric/random.hpp"
 #include "state/data.hpp"
+
+// A run's settings and the analysis state of one SNP over them in one object, so that a test
+// sets both alike (d.chrX, d.calls); the console output is kept, not shown.
+struct console_text {
+    std::ostringstream console;
+};
+struct test_state : settings, console_text, data {
+    test_state() : data(static_cast<const settings&>(*this), console) {}
+};
 
 namespace model_state {
 
@@ -29,9 +39,8 @@ inline std::vector<std::vector<xy>> two_small_cohorts()
             {xy{1.10, 0.40}, xy{0.70, 0.74}, xy{0.33, 1.00}, xy{0.30, 1.08}, xy{1.02, 0.33}}};
 }
 
-inline void make_state(data& d, const std::vector<std::vector<xy>>& cohorts)
+inline void make_state(test_state& d, const std::vector<std::vector<xy>>& cohorts)
 {
-    support::console_capture quiet;
     install_generator();
     const std::size_t nc = cohorts.size();
     snp s;
@@ -39,13 +48,11 @@ inline void make_state(data& d, const std::vector<std::vector<xy>>& cohorts)
     s.points = cohorts;
     s.cohort_index.assign(nc, {});
     s.missing.assign(nc, {});
-    d.snps = {s};
-    d.n_snps = 1;
-    d.current_snp = 0;
+    d.current = s;
     d.n_cohorts = static_cast<int>(nc);
     d.n_individuals.clear();
     for (std::size_t j = 0; j < nc; ++j) {
-        d.snps[0].cohort_index[j].assign(cohorts[j].size(), static_cast<int>(j));
+        d.current.cohort_index[j].assign(cohorts[j].size(), static_cast<int>(j));
         d.n_individuals.push_back(static_cast<int>(cohorts[j].size()));
     }
     d.n_file_individuals = d.n_individuals;
@@ -54,7 +61,7 @@ inline void make_state(data& d, const std::vector<std::vector<xy>>& cohorts)
     d.point_sex_counts.assign(nc, {0, 0, 0});
     d.point_sex.assign(nc, {});
     d.set_storage();
-    d.calc_range(d.snps[0]);
+    d.calc_range(d.current);
 
     d.alpha_prior = {60, 60};
     d.alpha_star = 0.5;
@@ -84,7 +91,7 @@ inline void make_state(data& d, const std::vector<std::vector<xy>>& cohorts)
 }
 
 // X mode with the given sex code of every point (0 unknown, 1 male, 2 female).
-inline void set_sexes(data& d, const std::vector<std::vector<int>>& codes)
+inline void set_sexes(test_state& d, const std::vector<std::vector<int>>& codes)
 {
     d.chrX = true;
     d.sex = d.point_sex = codes;

@@ -43,7 +43,7 @@ double log_class_density(const data& d, int j, int k, double x, double y)
 }
 
 // Distinct values of every parameter of two cohorts, with calls into all four classes.
-void set_distinct_state(data& d)
+void set_distinct_state(test_state& d)
 {
     model_state::make_state(d, model_state::two_small_cohorts());
     d.calls = {{0, 0, 1, 2, 3}, {0, 1, 2, 2, 0}};
@@ -71,13 +71,13 @@ void set_distinct_state(data& d)
 
 TEST(LogPosterior, EveryTermAgreesWithItsClosedForm)
 {
-    data d;
+    test_state d;
     set_distinct_state(d);
     std::array<double, 7> expected{};
     const double c = d.pgd;
     for (int j = 0; j < 2; ++j) {
         for (std::size_t i = 0; i < 5; ++i) {
-            const xy& p = d.snps[0].points[j][i];
+            const xy& p = d.current.points[j][i];
             expected[0] += log_class_density(d, j, d.calls[j][i], p[0], p[1]);
         }
         const double a = d.alpha[j], e = d.eta[j];
@@ -119,13 +119,12 @@ TEST(LogPosterior, EveryTermAgreesWithItsClosedForm)
     }
     // Clumped, a clump counts its members at its cell corner: 2 x 2 cells over the range.
     d.approx_grid = 2, d.clumped = true;
-    support::console_capture quiet;
-    d.clump_data(d.snps[0]);
-    for (auto& [x, column] : d.snps[0].clumps[1])
+    d.clump_data(d.current);
+    for (auto& [x, column] : d.current.clumps[1])
         for (auto& [y, clump] : column) clump.call = 2;
     d.calls_changed();
     double clumped = 0;
-    for (const auto& [x, column] : d.snps[0].clumps[1])
+    for (const auto& [x, column] : d.current.clumps[1])
         for (const auto& [row, clump] : column) clumped += clump.w * log_class_density(d, 1, 2, x, row.y);
     EXPECT_NEAR(d.log_posterior_X_given_K(2, 1), clumped, 1e-9 * std::fabs(clumped));
     EXPECT_EQ(d.log_posterior_X_given_K(0, 1), 0.0);
@@ -137,10 +136,10 @@ TEST(LogPosterior, EveryTermAgreesWithItsClosedForm)
 // out 0.504 (the 0.001 that keeps a mean on the segment at a positive departure).
 TEST(Means, WorkedExampleBothWays)
 {
-    data d;
+    test_state d;
     model_state::make_state(d, {{}});
     d.center[0] = {0, 0}, d.length[0] = std::sqrt(2.0), d.gradient[0] = 1, d.fraction[0] = 0.25, d.departure[0] = 0.5;
-    support::console_capture console;
+    d.console.str("");
     d.set_mu_from_params(0);
     const double means[3][2] = {{0.5, -0.5}, {-0.125, 0.375}, {-0.5, 0.5}};
     for (int k = 0; k < 3; ++k)
@@ -155,14 +154,14 @@ TEST(Means, WorkedExampleBothWays)
     d.set_mu_from_params(0);
     EXPECT_NEAR(d.mu[0][1][0], d.mu[0][0][0], 1e-12);
     EXPECT_LT(d.mu[0][1][1], d.mu[0][2][1]);
-    EXPECT_EQ(console.out(), "");
+    EXPECT_EQ(d.console.str(), "");
     // Departure 4 pushes class 1 to (0.75, 1.25), past the class-0 mean; back from those means
     // the departure is (0.75 + 0.25 + 0.001) / 0.75, above 1. Both are reported.
     d.center[0] = {0, 0}, d.length[0] = std::sqrt(2.0), d.gradient[0] = 1, d.fraction[0] = 0.25, d.departure[0] = 4;
     d.set_mu_from_params(0);
     d.set_params_from_mu(0);
     EXPECT_NEAR(d.departure[0], 1.001 / 0.75, 1e-12);
-    EXPECT_EQ(console.out(), "mu[j][1][0] > mu[j][0][0] in set_mu_from_params\n4\n0.5\n-0.5\n0.75\n1.25\n-0.5\n0.5\n"
+    EXPECT_EQ(d.console.str(), "mu[j][1][0] > mu[j][0][0] in set_mu_from_params\n4\n0.5\n-0.5\n0.75\n1.25\n-0.5\n0.5\n"
                              "departure[j] > 1 in set_params_from_mu 0\n0.5\n-0.5\n0.75\n1.25\n-0.5\n0.5\n");
 }
 
@@ -171,14 +170,14 @@ TEST(Means, WorkedExampleBothWays)
 // the calls.
 TEST(Calls, AreDrawnFromThePosteriorClassProbabilities)
 {
-    data d;
+    test_state d;
     set_distinct_state(d);
-    d.snps[0].points[0].back() = {3.0, 3.2};   // far from every cluster
+    d.current.points[0].back() = {3.0, 3.2};   // far from every cluster
     d.calls_changed();
     d.update_call_probs();
     for (int j = 0; j < 2; ++j)
         for (std::size_t i = 0; i < 5; ++i) {
-            const xy& p = d.snps[0].points[j][i];
+            const xy& p = d.current.points[j][i];
             std::array<double, 4> w{};
             double total = 0;
             for (int k = 0; k < 4; ++k) total += w[k] = d.lambda[j][k] * std::exp(log_class_density(d, j, k, p[0], p[1]));
@@ -227,7 +226,7 @@ TEST(Calls, AreDrawnFromThePosteriorClassProbabilities)
 // all-male clump neither), unless -allow_male_hets, which gives the autosomal probabilities.
 TEST(Calls, ClosedClasses)
 {
-    data d;
+    test_state d;
     model_state::make_state(d, {{xy{0, 0}}});
     const xy het = d.mu[0][1];
     model_state::make_state(d, {{het, het, het, het, xy{3, 3}}});
@@ -258,15 +257,14 @@ TEST(Calls, ClosedClasses)
     EXPECT_EQ(d.call_probs, with_option);
     // Cells of 0.25 over [0, 1]: two males share the cell at (0.5, 0.5), a male and a female
     // the one at (0.75, 0.75), in clumps of their own.
-    data e;
+    test_state e;
     model_state::make_state(e, {{xy{0, 0}, xy{1, 1}, xy{0.55, 0.55}, xy{0.6, 0.6}, xy{0.8, 0.8}, xy{0.85, 0.8}}});
     model_state::set_sexes(e, {{2, 2, 1, 1, 1, 2}});
     e.approx_grid = 4, e.clumped = true, e.sampling = false;
-    support::console_capture quiet;
-    e.clump_data(e.snps[0]);
+    e.clump_data(e.current);
     e.update_calls();
     std::vector<std::tuple<double, bool, int>> clumps;   // cell corner x, male, members
-    for (const auto& [x, column] : e.snps[0].clumps[0])
+    for (const auto& [x, column] : e.current.clumps[0])
         for (const auto& [row, c] : column) {
             clumps.emplace_back(x, row.male, c.w);
             if (row.male) EXPECT_LT(c.probs[1], 1e-300);
@@ -282,7 +280,7 @@ TEST(Proportions, RatiosAreLogPosteriorChanges)
 {
     const std::vector<int> second_cohort[] = {{}, {1, 1, 1, 1, 2}, {1, 1, 1, 1, 1}, {0, 0, 0, 0, 0}};
     for (int mode = 0; mode < 4; ++mode) {
-        data d;
+        test_state d;
         set_distinct_state(d);
         if (mode > 0) model_state::set_sexes(d, {{1, 2, 1, 2, 0}, second_cohort[mode]});
         if (mode == 2) d.lambda[1] = {0.5, 0.01, 0.44, 0.05};
@@ -322,28 +320,27 @@ TEST(Proposals, OutOfSupportMovesChangeNothing)
     struct row {
         const char* update;
         void (data::*run)();
-        std::function<void(data&)> squeeze;   // hyperparameters and values at the edge
+        std::function<void(test_state&)> squeeze;   // hyperparameters and values at the edge
         std::function<double(const data&)> counted;
         int moves;                            // per cohort move and hyperparameter, two cohorts
     };
     const double low = 1e-12, high = 1 - 1e-10;
     const row rows[] = {
-        {"fractions", &data::update_fractions, [&](data& d) { d.fraction_mean = d.fraction_var = high; }, [](const data& d) { return d.accept_fraction; }, 4},
-        {"lengths", &data::update_lengths, [&](data& d) { d.length_mean = d.length_var = low; }, [](const data& d) { return d.accept_length + d.accept_mu; }, 4},
-        {"sigma", &data::update_sigma, [&](data& d) { d.sigma = {low, low}, d.sigma_mean = d.sigma_var = low; }, [](const data& d) { return d.accept_sigma; }, 4},
-        {"varfrac", &data::update_varfrac, [&](data& d) { d.varfrac = {high, high}, d.varfrac_mean = d.varfrac_var = high; }, [](const data& d) { return d.accept_varfrac; }, 4},
-        {"r", &data::update_r, [&](data& d) { d.r = {{high, high, high}, {high, high, high}}, d.r_mean = d.r_var = {high, high, high}; }, [](const data& d) { return d.accept_r; }, 12},
+        {"fractions", &data::update_fractions, [&](test_state& d) { d.fraction_mean = d.fraction_var = high; }, [](const data& d) { return d.accept_fraction; }, 4},
+        {"lengths", &data::update_lengths, [&](test_state& d) { d.length_mean = d.length_var = low; }, [](const data& d) { return d.accept_length + d.accept_mu; }, 4},
+        {"sigma", &data::update_sigma, [&](test_state& d) { d.sigma = {low, low}, d.sigma_mean = d.sigma_var = low; }, [](const data& d) { return d.accept_sigma; }, 4},
+        {"varfrac", &data::update_varfrac, [&](test_state& d) { d.varfrac = {high, high}, d.varfrac_mean = d.varfrac_var = high; }, [](const data& d) { return d.accept_varfrac; }, 4},
+        {"r", &data::update_r, [&](test_state& d) { d.r = {{high, high, high}, {high, high, high}}, d.r_mean = d.r_var = {high, high, high}; }, [](const data& d) { return d.accept_r; }, 12},
     };
     for (const row& r : rows)
         for (bool flat : {true, false})
             for (bool sampling : {true, false}) {
-                data d;
+                test_state d;
                 model_state::make_state(d, model_state::two_small_cohorts());
                 if (flat) model_state::call_all_null(d, 0), model_state::call_all_null(d, 1);
                 r.squeeze(d);
                 d.sampling = sampling;
                 const std::vector<class_means> mu = d.mu;
-                support::console_capture quiet;
                 for (int repeat = 0; repeat < 20; ++repeat) (d.*r.run)();
                 EXPECT_EQ(r.counted(d), sampling ? 20 * r.moves : 0) << r.update << (flat ? " flat" : "") << (sampling ? " sampling" : " maximising");
                 EXPECT_EQ(d.mu, mu) << r.update;

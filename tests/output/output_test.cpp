@@ -24,6 +24,7 @@
 #include "output/result_layout.hpp"
 #include "output/result_set.hpp"
 #include "output/vcf_file.hpp"
+#include "../model/model_state.hpp"
 #include "state/data.hpp"
 #include "state/error.hpp"
 
@@ -34,37 +35,57 @@ using values4 = std::array<double, 4>;
 
 // A run of the given input cohorts (file columns each) and SNPs, written under `prefix`, whose
 // every individual sat in class 0 for all 10 sampled iterations; X mode with males first.
-void make_run(data& d, const std::string& prefix, const std::vector<int>& columns, int n_snps)
-{
-    d.output_prefix = prefix;
-    d.n_cohorts = static_cast<int>(columns.size());
-    d.n_file_individuals = columns;
-    d.input_files.assign(columns.size(), "cohort.txt");
-    d.n_snps = n_snps, d.n_iter = 10, d.chrX = true;
-    for (int c = 0; c < d.n_cohorts; ++c) {
-        d.sample_ids.emplace_back();
-        d.sex.emplace_back();
-        for (int i = 0; i < columns[c]; ++i) {
-            d.sample_ids.back().push_back("c" + std::to_string(c) + "_s" + std::to_string(i));
-            d.sex.back().push_back(i == 0 ? 1 : 2);
-        }
-    }
-    for (int s = 0; s < n_snps; ++s) {
-        snp rec;
-        rec.SNP_ID = "SNP_A-" + std::to_string(100 + s), rec.rs = "rs" + std::to_string(s);
-        rec.position = std::to_string(1000 + s), rec.allele1 = "A", rec.allele2 = "G";
-        d.snps.push_back(rec);
-        params p;
+struct test_run {
+    test_state d;
+    std::vector<snp> snps;
+    std::vector<params> results;
+    std::vector<std::vector<std::vector<values4>>> stored_calls;   // [SNP][cohort][individual]
+
+    test_run(const std::string& prefix, const std::vector<int>& columns, int n_snps)
+    {
+        d.output_prefix = prefix;
+        d.n_cohorts = static_cast<int>(columns.size());
+        d.n_file_individuals = columns;
+        d.input_files.assign(columns.size(), "cohort.txt");
+        d.n_iter = 10, d.chrX = true;
         for (int c = 0; c < d.n_cohorts; ++c) {
-            p.alpha.push_back(0.3), p.eta.push_back(0.01), p.mu.push_back({{{1, 0.1}, {0.7, 0.7}, {0.1, 1}}});
-            p.sigma.push_back(0.05), p.varfrac.push_back(0.25), p.r.push_back({0.01, 0.9, 0.02});
-            p.info1.push_back(12.5), p.info2.push_back(-1);
+            d.sample_ids.emplace_back();
+            d.sex.emplace_back();
+            for (int i = 0; i < columns[c]; ++i) {
+                d.sample_ids.back().push_back("c" + std::to_string(c) + "_s" + std::to_string(i));
+                d.sex.back().push_back(i == 0 ? 1 : 2);
+            }
         }
-        d.results.push_back(p);
-        d.stored_calls.emplace_back();
-        for (int c : columns) d.stored_calls.back().emplace_back(c, values4{10, 0, 0, 0});
+        for (int s = 0; s < n_snps; ++s) {
+            snp rec;
+            rec.SNP_ID = "SNP_A-" + std::to_string(100 + s), rec.rs = "rs" + std::to_string(s);
+            rec.position = std::to_string(1000 + s), rec.allele1 = "A", rec.allele2 = "G";
+            snps.push_back(rec);
+            params p;
+            for (int c = 0; c < d.n_cohorts; ++c) {
+                p.alpha.push_back(0.3), p.eta.push_back(0.01), p.mu.push_back({{{1, 0.1}, {0.7, 0.7}, {0.1, 1}}});
+                p.sigma.push_back(0.05), p.varfrac.push_back(0.25), p.r.push_back({0.01, 0.9, 0.02});
+                p.info1.push_back(12.5), p.info2.push_back(-1);
+            }
+            results.push_back(p);
+            stored_calls.emplace_back();
+            for (int c : columns) stored_calls.back().emplace_back(c, values4{10, 0, 0, 0});
+        }
     }
-}
+
+    // Writes every SNP's results into `set`, as the analysis hands them over.
+    void write(result_set& set)
+    {
+        result_writer w(d, set);
+        snp_output o;
+        for (std::size_t s = 0; s < snps.size(); ++s) {
+            d.current = snps[s], d.current_result = results[s], d.result_calls = stored_calls[s];
+            format_results(d, o);
+            w.write(o);
+        }
+        w.finish();
+    }
+};
 
 // Runs `f` with writes limited to `bytes` per file, as a full disk would stop them.
 template <class F>
@@ -198,11 +219,9 @@ TEST(Information, SeparationOfNeighbouringClasses)
         {regular, calls, {{{1, 0}, {1, 1}, {1, 3}}}},
         {{{2, 2}, {2, 2}, {1, 1}}, {0, 0, 1}, diagonal},   // no spread at all
     };
-    data d;
-    d.snps.assign(1, snp{});
-    support::console_capture console;
+    test_state d;
     for (const auto& r : rows) {
-        d.snps[0].points = {r.pts}, d.calls = {r.calls}, d.mu = {r.mu};
+        d.current.points = {r.pts}, d.calls = {r.calls}, d.mu = {r.mu};
         d.n_individuals = {static_cast<int>(r.pts.size())};
         for (bool from_means : {false, true}) {
             const double v1 = separation(r.pts, r.calls, r.mu, 0, 1, from_means), v2 = separation(r.pts, r.calls, r.mu, 1, 2, from_means);
@@ -211,7 +230,7 @@ TEST(Information, SeparationOfNeighbouringClasses)
             EXPECT_NEAR(got, expected, 1e-12 * std::fabs(expected)) << (from_means ? "info2 " : "info1 ") << r.pts.size();
         }
     }
-    EXPECT_EQ(support::lines_of(console.out())[0].substr(0, 16), "info_calc1(0) : ");
+    EXPECT_EQ(support::lines_of(d.console.str())[0].substr(0, 16), "info_calc1(0) : ");
 }
 
 // A fit whose log posterior or parameters are not finite numbers gives no calls: every individual
@@ -219,14 +238,13 @@ TEST(Information, SeparationOfNeighbouringClasses)
 TEST(ResultFiles, FailedFitIsWrittenAsMissing)
 {
     support::scratch s;
-    data d;
-    make_run(d, s.file("out"), {3}, 2);
-    d.write_vcf = true;
-    d.results[1].mu[0][1][0] = NAN;
+    test_run run(s.file("out"), {3}, 2);
+    run.d.write_vcf = true;
+    run.results[1].mu[0][1][0] = NAN;
     support::console_capture console;
     {
-        result_set set(d.output_prefix, result_file_names(d));
-        d.output_mcmc(set);
+        result_set set(run.d.output_prefix, result_file_names(run.d));
+        run.write(set);
         set.commit();
     }
     EXPECT_EQ(console.err(), "warning: SNP SNP_A-101: its fit gave numbers that are not finite (log posterior 0); its "
@@ -255,8 +273,8 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
 {
     support::scratch s;
     const std::string out = s.file("out");
-    data d;
-    make_run(d, out, {3, 2}, 2);
+    test_run run(out, {3, 2}, 2);
+    test_state& d = run.d;
     const auto names = [&d] {
         std::vector<std::string> n = result_file_names(d);
         for (std::string& name : n) name = fs::path(name).filename();
@@ -270,11 +288,11 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
     // Whatever fails, the earlier set stays as it was and nothing else is left.
     const std::set<std::string> earlier = {"out_0_mcmc", "out_params", "out.vcf.gz"};
     for (const std::string& f : earlier) support::write_file(s.work() / f, "earlier " + f + "\n");
-    const auto set_error = [&](const std::function<void(result_set&)>& run, const data* of = nullptr) -> std::string {
+    const auto set_error = [&](const std::function<void(result_set&)>& f, const settings* of = nullptr) -> std::string {
         std::string message;
         try {
             result_set set(out, result_file_names(of ? *of : d));
-            run(set);
+            f(set);
         } catch (const run_error& e) {
             message = e.what();
         }
@@ -285,8 +303,7 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
         return message;
     };
     const auto output = [&](result_set& set) {
-        support::console_capture quiet;
-        d.output_mcmc(set);
+        run.write(set);
         set.commit();
     };
     EXPECT_EQ(set_error([&](result_set& set) {
@@ -297,7 +314,7 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
     fs::create_directory(s.file("out_1.sample"));
     EXPECT_EQ(set_error([](result_set&) {}), "output file " + s.file("out_1.sample") + " is a directory");
     fs::remove(s.file("out_1.sample"));
-    with_file_size_limit(50, [&] { EXPECT_EQ(set_error(output), out + "_0_mcmc: cannot write: File too large"); });
+    with_file_size_limit(50, [&] { EXPECT_EQ(set_error(output), out + "_0.sample: cannot write: File too large"); });
     EXPECT_EQ(set_error([&](result_set& set) {
                   fs::create_directory(out + "_information");   // appears while the run writes
                   output(set);
@@ -305,12 +322,11 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
               0u);
     fs::remove(out + "_information");
     d.write_vcf = true;
-    d.snps[1].position = "999";   // positions that fall are refused before the file is made
+    run.snps[1].position = "999";   // positions that fall are refused
     EXPECT_EQ(set_error(output), out + ".vcf.gz: SNP SNP_A-101 at position 999 follows position 1000; positions must ascend");
-    d.snps[1].position = "1001";
-    data big;   // twenty cohorts of 50: every other file small, the VCF holds all 1000 individuals
-    make_run(big, out, std::vector<int>(20, 50), 20);
-    big.write_vcf = true, big.sampling_final_phase = false;
+    run.snps[1].position = "1001";
+    test_run big(out, std::vector<int>(20, 50), 20);   // twenty cohorts of 50: the VCF holds all 1000 individuals
+    big.d.write_vcf = true, big.d.sampling_final_phase = false;
     unsigned state = 12345;
     for (auto& snp_calls : big.stored_calls)
         for (auto& cohort : snp_calls)
@@ -326,11 +342,7 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
 #endif
     with_file_size_limit(60000, [&] {
         const std::string message = set_error(
-            [&](result_set& set) {
-                support::console_capture quiet;
-                big.output_mcmc(set);
-            },
-            &big);
+            [&](result_set& set) { big.write(set); }, &big.d);
         EXPECT_EQ(message.rfind(out + ".vcf.gz: cannot write", 0), 0u) << message;
     });
 #if defined(__SANITIZE_ADDRESS__)

@@ -1,4 +1,4 @@
-# The workflow's chunk ranges and chunk seeds (workflow/chunks.py), and the merging of result
+# The workflow's chunk ranges (workflow/chunks.py), and the merging of result
 # kinds that the example run does not write (workflow/merge_chunks.py): sample files, a VCF
 # with its index, and an unknown file, which must stop the merge.
 set -euo pipefail
@@ -9,10 +9,10 @@ work=${TARVIX_WORK_DIR:?}
 rm -rf "$work" && mkdir -p "$work"
 flow=$TARVIX_SOURCE_DIR/workflow
 
-/usr/bin/python3 - "$flow" <<'EOF' || fail "chunk ranges or seeds"
+/usr/bin/python3 - "$flow" <<'EOF' || fail "chunk ranges"
 import sys
 sys.path.insert(0, sys.argv[1])
-from chunks import chunk_count, chunk_range, chunk_seed
+from chunks import chunk_count, chunk_range
 
 assert [chunk_range(c, 5) for c in range(chunk_count(12, 5))] == [(1, 5), (6, 10), (11, 15)]
 assert chunk_count(12, 12) == 1 and chunk_range(0, 12) == (1, 12)
@@ -25,26 +25,6 @@ for bad in ((0, 5), (12, 0)):
     except ValueError:
         pass
 
-WORD = 2 ** 32
-for base in (0.12345, 1e-12, 0.5, 1 - 2 ** -40):
-    seeds = [chunk_seed(base, c) for c in range(100000)]
-    assert all(0 < s < 1 for s in seeds), base
-    # What tarvix++ makes of a seed: the word floor(seed * 2^32).
-    words = sorted(int(s * WORD) for s in seeds)
-    assert words[0] >= 0 and words[-1] < WORD
-    assert int(seeds[0] * WORD) == int(base * WORD), "chunk 0 must keep the base seed's word"
-    gaps = [b - a for a, b in zip(words, words[1:])] + [words[0] + WORD - words[-1]]
-    assert min(gaps) > 10000, f"base {base}: two of 100000 chunk seeds only {min(gaps)} words apart"
-    # The seed is passed on as text: its shortest repr must read back to the same word.
-    assert all(int(float(repr(s)) * WORD) == int(s * WORD) for s in seeds[:1000])
-assert chunk_seed(0.3, 7) == chunk_seed(0.3, 7)
-assert chunk_seed(0.3, 1) != chunk_seed(0.30001, 1)
-for bad in (0.0, 1.0, -0.5, float("nan")):
-    try:
-        chunk_seed(bad, 0)
-        raise SystemExit(f"chunk_seed({bad}, 0) accepted")
-    except ValueError:
-        pass
 EOF
 
 # Two chunks with sample files and an indexed VCF of two and one records.
@@ -84,4 +64,4 @@ if /usr/bin/python3 "$flow/merge_chunks.py" "$work/bad" "$work/bad.txt" "$work/c
 grep -q "part_unknown: unknown kind of result file" "$work/err" || fail "unclear message: $(cat "$work/err")"
 [ ! -e "$work/bad.txt" ] || fail "a failed merge wrote its manifest"
 
-echo "chunks: ranges, seeds and merging of sample files and VCFs"
+echo "chunks: ranges and merging of sample files and VCFs"

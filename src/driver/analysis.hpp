@@ -1,0 +1,33 @@
+#pragma once
+#include <deque>
+#include <ostream>
+#include <utility>
+
+#include "state/records.hpp"
+#include "state/settings.hpp"
+
+class progress_report;
+class result_writer;
+namespace input {
+class snp_reader;
+}
+
+// The SNPs of the range in file order: those read ahead (for the scale check) first, then the
+// reader's.
+struct snp_source {
+    input::snp_reader& reader;
+    std::deque<std::pair<snp, int>> ahead;   // records and their positions in the file
+    int read = 0;                            // SNPs handed out or held ahead
+    // Fills `record` and `number` (1-based position among the file's SNP lines); false after the last.
+    bool next(snp& record, int& number);
+    // Reads up to n SNPs ahead.
+    void read_ahead(int n);
+};
+
+// Analyses every SNP of `source` and hands its results to `writer` in file order: on this
+// thread with one thread, otherwise on cfg.threads threads of their own, at most two SNPs per
+// thread in flight. `console` receives every SNP's detailed output (in file order), and
+// `progress`, when not null, a line per finished SNP. A failure of any SNP stops the run with
+// the error of the first failing SNP in file order, before its results are written.
+void analyse_snps(const settings& cfg, snp_source& source, result_writer& writer, std::ostream* console,
+                  progress_report* progress);

@@ -1,0 +1,94 @@
+#pragma once
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+// Prior or hyperprior pair: (shape, rate) of a Gamma or (a, b) of a Beta.
+using prior_pair = std::array<double, 2>;
+// Beta hyperprior of the three per-class correlation parameters: a[k] and b[k].
+struct class_prior {
+    std::array<double, 3> a;
+    std::array<double, 3> b;
+};
+
+// What a run shares and never changes once the analysis begins: every setting of the command
+// line with its default, and what the reading of the input files' headers and side files finds
+// about the cohorts. Every SNP's analysis reads it; none writes it.
+struct settings {
+    // ------------------------------------------------------------ input
+    std::vector<std::string> input_files;
+    bool gz = false, bz2 = false;
+    std::string snp_info_file;                      // empty: none
+    int first_snp = -1, last_snp = -1;              // 1-based range; below 1: from the start, to the end
+    double scale = 1;                               // every intensity is divided by it as read
+    std::vector<std::string> sex_files;
+    bool chrX = false;
+
+    // ------------------------------------------------------------ schedule and reporting
+    std::string output_prefix = "out";
+    int n_starts = 4;
+    int fancy = 10;
+    int model_test = 0;
+    bool sampling_start_phase = true;
+    bool sampling_final_phase = true;
+    bool print_names = false;
+    bool print_proposals = false;
+    bool print_params = false;
+    bool watch_counts = false;
+    int single = 0;
+    int approx_grid = 0;
+    int approx_mode = 0;
+    bool allow_male_hets = false;
+    int n_iter = 1000;
+    int burn_in = 200;
+    int n_max = 40;
+    bool label_starts = false;                      // a start for every plausible labelling (stage 3)
+    double proposal_k = 500;
+    double alpha_proposal_k = 500;
+    bool write_vcf = false;
+    std::string chromosome = ".";
+    double vcf_threshold = 0.9;
+    double seed = 0.12345;                          // of the run's generator (-seed, -nrs or the clock)
+    int threads = 1;                                // SNPs analysed at once
+    bool snp_seeds = false;                         // every SNP draws from a generator of its own (snp_seed)
+    bool verbose = false;                           // every SNP's detailed console output
+
+    // ------------------------------------------------------------ priors
+    double c_alpha_prior = 0.01;
+    double c_alpha_cohorts = 0.005;
+    prior_pair alpha_star_prior{1, 1};
+    bool paf_set = false;
+    double pgd = 10;
+    double paf = 0.5;
+    double alpha_prior_strength = 120;
+    prior_pair eta_mean_prior{3, 100}, eta_var_prior{5, 100};
+    bool nonull = false;
+    prior_pair length_mean_prior{20, 20}, length_var_prior{1, 100};
+    prior_pair gradient_mean_prior{10, 10}, gradient_var_prior{1, 100};
+    prior_pair fraction_mean_prior{30, 30}, fraction_var_prior{1, 100};
+    prior_pair departure_mean_prior{2, 8}, departure_var_prior{1, 100};
+    double center_var_prior_mean = 0.0001, center_var_prior_df = 100;
+    prior_pair sigma_mean_prior{1, 4}, sigma_var_prior{1, 100};
+    prior_pair varfrac_mean_prior{2.5, 7.5}, varfrac_var_prior{1, 100};
+    class_prior r_mean_prior{{1, 10, 1}, {50, 1, 50}};
+    class_prior r_var_prior{{1, 1, 1}, {100, 100, 100}};
+
+    // ------------------------------------------------------------ the cohorts, as read
+    std::vector<int> n_file_individuals;            // [input cohort] from the header: columns of the call file
+    // [input cohort][file column]: identifier of each individual, unique over all cohorts.
+    std::vector<std::vector<std::string>> sample_ids;
+    std::vector<std::vector<int>> sex;              // [input cohort][file column] (X mode)
+    std::vector<std::array<int, 3>> sex_counts;     // [input cohort][code] (X mode)
+
+    // The final phase's iterations after burn-in: with clumps declumped before it (-approx 1),
+    // at least 10, so that the calls of the individuals are counted often enough.
+    int final_iterations() const { return approx_mode == 1 ? std::max(n_iter, 10) : n_iter; }
+    // The seed of SNP `number`'s own generator under -snp_seeds: its 32-bit word is the run
+    // seed's word plus (number - 1) times 2654435769 (2^32 over the golden ratio, odd), modulo
+    // 2^32, so that SNP 1 draws as a run of one SNP with the run's seed and every SNP's draws
+    // depend on the SNP's position in the file alone.
+    double snp_seed(int number) const;
+    // Cohorts of the results: the input cohorts, or one when all stay pooled to the end.
+    int result_cohorts() const { return single != 0 && single != 1 ? 1 : static_cast<int>(input_files.size()); }
+};

@@ -1,0 +1,50 @@
+# SNP by SNP, on several threads: with -snp_seeds the result files are the same bytes for any
+# number of threads and for SNP ranges run apart and joined; -threads alone implies it. A bad
+# SNP line met after the first SNPs were written stops the run naming file and line, and the
+# earlier results of the prefix stay whole. Without a terminal or -verbose, the console shows
+# one line per finished SNP.
+set -euo pipefail
+: "${TARVIX_BINARY:?}" "${TARVIX_SIMULATE:?}" "${TARVIX_WORK_DIR:?}"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+rm -rf "$TARVIX_WORK_DIR" && mkdir -p "$TARVIX_WORK_DIR" && cd "$TARVIX_WORK_DIR"
+
+"$TARVIX_SIMULATE" --out sim --cohorts 2 --individuals 60 --snps 60 --seed 4 > /dev/null
+small=(-i sim_cohort0.txt sim_cohort1.txt -f sim_snpinfo.txt -ns 1 -nmax 4 -b 4 -n 10 -seed 0.3 -test 1 -vcf -chr 1)
+run() {  # run NAME OPTIONS...: the result files in folder NAME
+    local name=$1
+    shift
+    mkdir -p "$name"
+    "$TARVIX_BINARY" "${small[@]}" "$@" -o "$name/r" > "$name.log" 2>&1 || fail "$name: $(tail -n 1 "$name.log")"
+}
+run one -snp_seeds
+run two -threads 2
+run three -threads 3 -snp_seeds
+run first -snp_seeds -snps 1 23
+run rest -snp_seeds -snps 24 1000
+for name in $(cd one && ls); do
+    for other in two three; do cmp -s "one/$name" "$other/$name" || fail "$name: -threads 1 and the run in $other differ"; done
+done
+for name in r_0_mcmc r_1_mcmc; do
+    cat "first/$name" "rest/$name" | cmp -s - "one/$name" || fail "$name: the joined ranges differ from one run"
+done
+for name in r_params r_information r_tests; do
+    { cat "first/$name"; tail -n +2 "rest/$name"; } | cmp -s - "one/$name" || fail "$name: the joined ranges differ from one run"
+done
+[ "$(grep -c '^SNP [0-9]* done: ' three.log)" = 60 ] || fail "expected 60 progress lines: $(head -n 20 three.log)"
+grep -q '^ Final Log Posterior' three.log && fail "detailed output without -verbose"
+run verbose -threads 2 -verbose -snps 1 3
+[ "$(grep -c '^snp [0-9]* \[' verbose.log)" = 3 ] || fail "-verbose: expected every SNP's detailed output"
+
+# SNP line 55 cut short: SNPs before it were analysed and written to the temporaries.
+awk 'NR == 56 { $NF = ""; $(NF - 1) = "" } { print }' sim_cohort1.txt > broken1.txt
+for threads in 1 2; do
+    mkdir -p "broken$threads"
+    echo earlier > "broken$threads/r_0_mcmc"
+    if "$TARVIX_BINARY" "${small[@]/sim_cohort1.txt/broken1.txt}" -threads "$threads" -o "broken$threads/r" \
+        > "broken$threads.log" 2> "broken$threads.err"; then fail "a broken SNP line was accepted"; fi
+    grep -qx "tarvix++: broken1.txt:56: expected 120 intensities, found 118" "broken$threads.err" ||
+        fail "-threads $threads: unexpected error: $(cat "broken$threads.err")"
+    [ "$(ls "broken$threads")" = r_0_mcmc ] && [ "$(cat "broken$threads/r_0_mcmc")" = earlier ] ||
+        fail "-threads $threads: the earlier result was not left alone: $(ls "broken$threads")"
+done
+echo "threads: same files for 1, 2 and 3 threads and for joined ranges; late bad lines stop cleanly"
