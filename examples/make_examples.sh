@@ -25,3 +25,8 @@ cp "$tmp/auto_snpinfo.txt" "$here/snpinfo.txt"
 cp "$tmp/auto_truth.txt" "$here/truth.txt"
 cp "$tmp/x_snpinfo.txt" "$here/chrX_snpinfo.txt"
 cp "$tmp/x_truth.txt" "$here/chrX_truth.txt"
+# The autosomal set as BCF, as an array converter would write it (chromosome 1).
+for j in 0 1; do
+    "$here/../scripts/intensities_to_vcf.sh" "$here/cohort$j.txt.gz" 1 |
+        bcftools view --no-version -Ob -o "$here/cohort$j.bcf"
+done

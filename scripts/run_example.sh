@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the bundled example: two simulated cohorts of 300 individuals and
-# 12 SNPs (autosomal), then 6 X-chromosome SNPs, and compares the calls with the simulated truth.
+# 12 SNPs (autosomal), from text and from BCF, then 6 X-chromosome SNPs, and compares the calls
+# with the simulated truth.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
@@ -11,6 +12,11 @@ echo "== autosomal example: console log in results/example.log"
 build/tarvix++ -nrs -gz -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz -f $ex/snpinfo.txt -label_starts \
     -o results/example > results/example.log
 build/tarvix_simulate concord --truth $ex/truth.txt --calls results/example --cohorts 2
+
+echo "== the same cohorts from BCF, as an array converter writes them: console log in results/example_bcf.log"
+build/tarvix++ -nrs -i $ex/cohort0.bcf $ex/cohort1.bcf -label_starts -vcf -o results/example_bcf \
+    > results/example_bcf.log
+build/tarvix_simulate concord --truth $ex/truth.txt --calls results/example_bcf --cohorts 2
 
 echo "== X-chromosome example: console log in results/example_chrX.log"
 build/tarvix++ -nrs -gz -i $ex/chrX_cohort0.txt.gz $ex/chrX_cohort1.txt.gz -f $ex/chrX_snpinfo.txt \

@@ -474,6 +474,7 @@ struct truth_row {
 struct truth_table {
     std::map<std::pair<std::string, int>, truth_row> rows;
     std::vector<std::string> order;
+    std::map<std::string, std::string> snp_id_of;   // rs -> SNP_ID: calls made from VCF carry the rs
 };
 
 truth_table read_truth(const std::string& name) {
@@ -491,6 +492,7 @@ truth_table read_truth(const std::string& name) {
         const int cohort = static_cast<int>(to_integer(name + ":" + std::to_string(n), w[3], 0));
         if (cohort == 0) t.order.push_back(w[0]);
         t.rows[{w[0], cohort}] = std::move(row);
+        t.snp_id_of[w[1]] = w[0];
     }
     return t;
 }
@@ -567,8 +569,9 @@ int concord(const concord_options& o) {
         std::string line;
         for (long n = 1; std::getline(f, line); ++n) {
             const std::string where = name + ":" + std::to_string(n);
-            const std::vector<std::string> w = split(line);
+            std::vector<std::string> w = split(line);
             if (w.empty()) continue;
+            if (!truth.rows.count({w[0], j}) && truth.snp_id_of.count(w[0])) w[0] = truth.snp_id_of.at(w[0]);
             const auto it = truth.rows.find({w[0], j});
             if (it == truth.rows.end()) throw std::runtime_error(where + ": SNP " + w[0] + " is not in the truth file");
             const truth_row& row = it->second;

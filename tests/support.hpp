@@ -103,7 +103,7 @@ inline std::set<std::string> listing(const fs::path& dir)
     return names;
 }
 
-// Standard output and standard error captured while alive; the precision read_data sets is undone.
+// Standard output and standard error captured while alive.
 class console_capture {
 public:
     console_capture() : out_old_(std::cout.rdbuf(out_.rdbuf())), err_old_(std::cerr.rdbuf(err_.rdbuf())) {}
@@ -111,8 +111,6 @@ public:
     {
         std::cout.rdbuf(out_old_);
         std::cerr.rdbuf(err_old_);
-        std::cout.precision(6);
-        std::cout.unsetf(std::ios::floatfield);
     }
     console_capture(const console_capture&) = delete;
     console_capture& operator=(const console_capture&) = delete;

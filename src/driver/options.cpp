@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <initializer_list>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
@@ -46,6 +47,17 @@ public:
         return value;
     }
     prior_pair pair() const { return {real(0), real(1)}; }
+    // The position of value i among `allowed`.
+    int choice(int i, std::initializer_list<const char*> allowed) const
+    {
+        int k = 0;
+        std::string names;
+        for (const char* a : allowed) {
+            if (v_[i] == std::string_view(a)) return k;
+            names += (k++ ? " or " : "") + std::string(a);
+        }
+        refuse(i, names.c_str());
+    }
 
 private:
     [[noreturn]] void refuse(int i, const char* kind) const
@@ -90,8 +102,9 @@ const option_spec input_options[] = {
     {"-bz2", 0, [](settings& d, const option_values&) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
     {"-snps", 2, [](settings& d, const option_values& v) { d.first_snp = v.integer(0); d.last_snp = v.integer(1); }, "A B  1-based range of SNPs to analyse (default: all)"},
     {"-i", -1, [](settings& d, const option_values& v) { d.input_files = v.list(); }, "FILE...  one intensity file per cohort"},
+    {"-intensities", 1, [](settings& d, const option_values& v) { d.raw_intensities = v.choice(0, {"NORM", "RAW"}) == 1; }, "NORM|RAW  from VCF/BCF input, the normalised FORMAT/NORMX and NORMY or the raw X and Y (default NORM)"},
     {"-scale", 1, [](settings& d, const option_values& v) { d.scale = v.real(0); }, "F  divide every intensity by F, to bring raw-scale data (median x + y far from 1.2) to the priors' scale (default 1)"},
-    {"-chrX", -1, [](settings& d, const option_values& v) { d.sex_files = v.list(); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female)"},
+    {"-chrX", -1, [](settings& d, const option_values& v) { d.sex_files = v.list(); d.chrX = true; }, "FILE...  X-chromosome mode, one sex file per cohort (0 unknown, 1 male, 2 female), or a PLINK .fam or .psam"},
 };
 
 const option_spec model_options[] = {
@@ -135,7 +148,7 @@ const option_spec model_options[] = {
     {"-r_mean_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
     {"-r_var_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
     {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
-    {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF (default .)"},
+    {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
     {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
     {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
     {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP's position in the file: the same files for any -threads and any split into -snps ranges"},

@@ -6,6 +6,7 @@
 #include <streambuf>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "input/number_parse.hpp"
 #include "input/tokens.hpp"
@@ -83,6 +84,88 @@ std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std:
         }
     }
     return codes;
+}
+
+namespace {
+
+// The individual-to-sex lines of a .fam or .psam: IID and sex code per line.
+std::vector<int> sexes_by_id(std::ifstream& in, const std::string& name, const std::vector<std::string>& ids,
+                             const std::string& cohort_file, bool psam, std::string line)
+{
+    std::vector<std::string_view> fields;
+    const auto split = [&fields](std::string_view text) {
+        fields.clear();
+        token_cursor cursor(text);
+        std::string_view token;
+        while (cursor.next(token)) fields.push_back(token);
+    };
+    std::size_t iid = 1, sex = 4, width = 6;   // .fam: FID IID father mother sex phenotype
+    long number = 1;
+    if (psam) {
+        split(std::string_view(line).substr(1));
+        width = fields.size();
+        iid = sex = width;
+        for (std::size_t f = 0; f < width; ++f) {
+            if (fields[f] == "IID") iid = f;
+            if (fields[f] == "SEX") sex = f;
+        }
+        if (iid == width || sex == width)
+            throw run_error(at(name, 1) + "the .psam header names no " + (iid == width ? "IID" : "SEX") + " column");
+    }
+    bool have = !psam || read_line(in, line, name, ++number, "sex file");   // `line` is line `number`
+    std::vector<int> found;   // [individual] code, -1 until its line
+    found.assign(ids.size(), -1);
+    std::unordered_map<std::string_view, std::size_t> index;
+    for (std::size_t i = 0; i < ids.size(); ++i) index.emplace(ids[i], i);
+    for (; have; have = read_line(in, line, name, ++number, "sex file")) {
+        split(line);
+        if (fields.empty()) continue;
+        if (fields.size() != width)
+            throw run_error(at(name, number) + std::to_string(fields.size()) + " fields, expected " +
+                            std::to_string(width) + " as in a PLINK " + (psam ? ".psam" : ".fam") + " file");
+        const std::string_view code = fields[sex];
+        int value = -1;
+        if (code == "1" || (psam && (code == "M" || code == "m"))) value = 1;
+        else if (code == "2" || (psam && (code == "F" || code == "f"))) value = 2;
+        else if (code == "0" || (psam && (code == "NA" || code == "."))) value = 0;
+        else
+            throw run_error(at(name, number) + "sex " + quoted(code) + " of " + quoted(fields[iid]) + " is not 1, 2 or 0");
+        const auto i = index.find(fields[iid]);
+        if (i != index.end()) found[i->second] = value;
+    }
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        if (found[i] < 0)
+            throw run_error(name + ": no line for individual " + ids[i] + " of " + cohort_file);
+    return found;
+}
+
+}  // namespace
+
+std::vector<int> read_cohort_sexes(const std::string& name, const std::vector<std::string>& ids,
+                                   const std::string& cohort_file, std::array<int, 3>& counts)
+{
+    std::ifstream in = open_input(name, "sex file");
+    std::string first;
+    read_line(in, first, name, 1, "sex file");
+    token_cursor cursor(first);
+    std::string_view token;
+    int n = 0, codes = 0;
+    for (; cursor.next(token); ++n) codes += token == "0" || token == "1" || token == "2";
+    std::vector<int> sexes;
+    if (!first.empty() && first[0] == '#') {
+        sexes = sexes_by_id(in, name, ids, cohort_file, true, first);
+    } else if (n == 6 && codes < 6) {
+        sexes = sexes_by_id(in, name, ids, cohort_file, false, first);
+    } else {
+        in = open_input(name, "sex file");
+        sexes = read_sex_codes(in, name, counts);
+        if (sexes.size() != ids.size())
+            throw run_error(name + ": holds " + std::to_string(sexes.size()) + " sex codes but " + cohort_file + " has " +
+                            std::to_string(ids.size()) + " individuals");
+    }
+    counts = {0, 0, 0};
+    for (int c : sexes) ++counts[static_cast<std::size_t>(c)];
+    return sexes;
 }
 
 snp_info_reader::snp_info_reader(const std::string& name)

@@ -17,6 +17,16 @@ std::ifstream open_input(const std::string& name, const std::string& kind);
 // run_error naming the file, line and token. `counts[c]` receives the number of codes c.
 std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std::array<int, 3>& counts);
 
+// The sex codes of a cohort's individuals, in the order of `ids`, from its sex file, told by
+// content: a PLINK 2 .psam (a header line "#FID ..." or "#IID ..." with a SEX column: 1, M
+// male; 2, F female; 0, NA, "." unknown) or a PLINK .fam (six fields a line, not all of them
+// 0, 1 or 2; field 5: 1 male, 2 female, 0 unknown), matched to the individuals by IID; or
+// otherwise sex codes in column order (read_sex_codes), as many as the intensity file
+// `cohort_file` has individuals. Throws run_error naming the file for a missing individual, a
+// bad code or a count that does not match. `counts[c]` receives the number of codes c.
+std::vector<int> read_cohort_sexes(const std::string& name, const std::vector<std::string>& ids,
+                                   const std::string& cohort_file, std::array<int, 3>& counts);
+
 // The SNP information file, read line by line: line k describes SNP k. Fields 1 (the key
 // matched against `rs`) and 5 (the reference allele frequency) are used; 2 to 4 and any
 // beyond 5 are ignored.

@@ -183,10 +183,19 @@ snp_reader::snp_reader(settings& s) : cfg_(s)
     first_lines_.assign(nc, {});
     first_line_held_.assign(nc, false);
 
+    std::size_t text = nc, variant = nc;   // the last cohort of each kind, if any
+    for (std::size_t j = 0; j < nc; ++j)
+        (input::is_variant_file(s.input_files[j]) ? variant : text) = j;
+    if (variant < nc && text < nc)
+        throw run_error(s.input_files[variant] + " is a VCF/BCF file but " + s.input_files[text] +
+                        " is not: every cohort's intensities must be in one format");
+    s.vcf_input = variant < nc;
+    if (s.vcf_input)
+        open_vcf_cohorts(s);
     // The identifiers are made only once the first SNP line has as many intensities as the
     // header announces, so that a small file whose header claims millions of individuals costs
     // little.
-    for (std::size_t j = 0; j < nc; ++j) {
+    for (std::size_t j = 0; j < nc && !s.vcf_input; ++j) {
         files_.push_back(std::make_unique<intensity_file>(s.input_files[j], s.gz, s.bz2));
         intensity_file& file = *files_.back();
         std::string_view line;
@@ -217,16 +226,10 @@ snp_reader::snp_reader(settings& s) : cfg_(s)
         std::cout << " cohort " << j << " # ind = " << s.n_file_individuals[j] << std::endl;
         if (!s.chrX)
             continue;
-        std::ifstream sex_file = input::open_input(s.sex_files[j], "sex file");
         std::cout << "reading file " << s.sex_files[j] << std::endl;
-        std::vector<int> codes = input::read_sex_codes(sex_file, s.sex_files[j], s.sex_counts[j]);
+        s.sex.push_back(input::read_cohort_sexes(s.sex_files[j], s.sample_ids[j], s.input_files[j], s.sex_counts[j]));
         std::cout << " # males = " << s.sex_counts[j][1] << "\t# females = " << s.sex_counts[j][2] << "\t# unknown "
                   << s.sex_counts[j][0] << std::endl;
-        if (codes.size() != static_cast<std::size_t>(s.n_file_individuals[j]))
-            throw run_error(s.sex_files[j] + ": holds " + std::to_string(codes.size()) + " sex codes but " +
-                                s.input_files[j] + " has " + std::to_string(s.n_file_individuals[j]) + " individuals",
-                            1);
-        s.sex.push_back(std::move(codes));
     }
 
     // Cohorts exported with the same column labels would repeat every identifier: a few lines
@@ -269,6 +272,10 @@ void snp_reader::skip_to_range()
     const int first = std::max(cfg_.first_snp, 1);
     long last_data_line = 1;   // of the first file: what it holds, blank lines at its end aside
     std::string_view line;
+    for (; next_number_ < first && !vcfs_.empty(); ++next_number_)
+        for (std::size_t j = 0; j < vcfs_.size(); ++j)
+            if (!vcfs_[j]->skip())
+                vcf_ended(j, next_number_ - 1, first);
     for (; next_number_ < first; ++next_number_) {
         for (std::size_t j = 0; j < files_.size(); ++j) {
             if (raw_line(j, line)) {
@@ -284,7 +291,7 @@ void snp_reader::skip_to_range()
     }
     if (info_ && first > 1)
         info_->skip(first - 1);
-    range_start_ = files_[0]->bytes_read();
+    range_start_ = vcfs_.empty() ? files_[0]->bytes_read() : vcfs_[0]->bytes_read();
 }
 
 // A blank line is the end of the SNP lines when only blank lines follow it, and an error
@@ -325,13 +332,21 @@ bool snp_reader::next(snp& record, int& number)
         done_ = true;
         return false;
     }
-    const std::size_t nc = files_.size();
+    const std::size_t nc = cfg_.input_files.size();
     record.points.resize(nc);
     record.cohort_index.resize(nc);
     record.missing.resize(nc);
     record.clumps.clear();
     record.x_lo = record.y_lo = -1000;
     record.x_hi = record.y_hi = 1000;
+    if (!vcfs_.empty()) {
+        if (!next_vcf(record)) {
+            done_ = true;
+            return false;
+        }
+        number = next_number_++;
+        return true;
+    }
     std::string_view line;
     for (std::size_t j = 0; j < nc; ++j) {
         intensity_file& file = *files_[j];
@@ -385,12 +400,106 @@ bool snp_reader::next(snp& record, int& number)
 
 double snp_reader::share_read() const
 {
-    const intensity_file& file = *files_[0];
-    if (file.size() <= range_start_)
+    const std::uint64_t size = vcfs_.empty() ? files_[0]->size() : vcfs_[0]->size();
+    const std::uint64_t read = vcfs_.empty() ? files_[0]->bytes_read() : vcfs_[0]->bytes_read();
+    if (size <= range_start_)
         return 1;
-    const double share = static_cast<double>(file.bytes_read() - std::min(file.bytes_read(), range_start_)) /
-                         static_cast<double>(file.size() - range_start_);
+    const double share = static_cast<double>(read - std::min(read, range_start_)) / static_cast<double>(size - range_start_);
     return std::min(share, 1.0);
+}
+
+void snp_reader::open_vcf_cohorts(settings& s)
+{
+    for (std::size_t j = 0; j < s.input_files.size(); ++j) {
+        vcfs_.push_back(std::make_unique<vcf_cohort>(s.input_files[j], s.raw_intensities));
+        s.sample_ids[j] = vcfs_.back()->samples();
+        s.n_file_individuals[j] = static_cast<int>(s.sample_ids[j].size());
+        std::cout << " reading file : " << s.input_files[j] << std::endl;
+    }
+    s.vcf_contigs = vcfs_[0]->contigs();
+}
+
+// Cohort j's file ended after `records` records, before the first's did, or before the range
+// starting at `first` began.
+void snp_reader::vcf_ended(std::size_t j, int records, int first) const
+{
+    if (j == 0)
+        throw run_error(cfg_.input_files[0] + ": the selected range starts at SNP " + std::to_string(first) +
+                        " but the file holds " + std::to_string(records) + " records");
+    throw run_error(cfg_.input_files[j] + ": the file ends after " + std::to_string(records) + " records, but " +
+                    cfg_.input_files[0] + " holds more; every cohort's file must list the same SNPs");
+}
+
+bool snp_reader::next_vcf(snp& record)
+{
+    for (std::size_t j = 0; j < vcfs_.size(); ++j) {
+        vcf_cohort& file = *vcfs_[j];
+        if (!file.next(site_, record.points[j], record.missing[j])) {
+            const int first = std::max(cfg_.first_snp, 1);
+            if (j > 0 || next_number_ == first)
+                vcf_ended(j, next_number_ - 1, first);
+            for (std::size_t k = 1; k < vcfs_.size(); ++k)
+                if (vcfs_[k]->skip())
+                    vcfs_[k]->fail("holds more than " + std::to_string(next_number_ - 1) + " records, but " +
+                                   cfg_.input_files[0] + " holds exactly that many; every cohort's file must list the same SNPs");
+            return false;
+        }
+        const auto identity = [](const vcf_site& v) {
+            std::string text = v.chrom + ":" + v.pos;
+            for (std::size_t a = 0; a < v.alleles.size(); ++a)
+                text += (a == 0 ? " " : a == 1 ? "/" : ",") + v.alleles[a];
+            return text + " A=" + std::to_string(v.allele_a) + " B=" + std::to_string(v.allele_b);
+        };
+        if (j == 0) {
+            first_site_ = site_;
+            record.chrom = site_.chrom;
+            record.alleles = site_.alleles;
+            record.allele_a = site_.allele_a;
+            record.allele_b = site_.allele_b;
+            record.rs = site_.id;
+            record.SNP_ID = site_.id != "." ? site_.id : site_.chrom + ":" + site_.pos;
+            record.position = site_.pos;
+            record.allele1 = site_.alleles[static_cast<std::size_t>(site_.allele_a)];
+            record.allele2 = site_.alleles[static_cast<std::size_t>(site_.allele_b)];
+            record.prior_allele_freq = -1;
+            if (info_) {
+                info_->next(key_, record.prior_allele_freq);
+                if (key_ != record.rs)
+                    std::cout << "MISMATCH!!!!!" << std::endl << key_ << " " << record.rs << std::endl;
+            }
+            if (cfg_.write_vcf) {
+                // The index needs every contig's records together, positions ascending.
+                int position = 0;
+                if (!input::parse_int(site_.pos, position))
+                    file.fail("position " + site_.pos + " is beyond what -vcf can write");
+                if (finished_contigs_.empty() || finished_contigs_.back() != site_.chrom) {
+                    if (std::find(finished_contigs_.begin(), finished_contigs_.end(), site_.chrom) != finished_contigs_.end())
+                        file.fail("contig " + site_.chrom + " comes back after other contigs; -vcf needs each contig's records together");
+                    finished_contigs_.push_back(site_.chrom);
+                    previous_position_ = 0;
+                }
+                if (position < previous_position_)
+                    file.fail("position " + site_.pos + " is below the position " + std::to_string(previous_position_) +
+                              " of the record before it; -vcf needs ascending positions");
+                previous_position_ = position;
+            }
+        } else if (site_.chrom != first_site_.chrom || site_.pos != first_site_.pos || site_.alleles != first_site_.alleles ||
+                   site_.allele_a != first_site_.allele_a || site_.allele_b != first_site_.allele_b) {
+            file.fail(identity(site_) + " is not the SNP of record " + std::to_string(vcfs_[0]->record()) + " of " +
+                      cfg_.input_files[0] + " (" + identity(first_site_) +
+                      "): every cohort's file must list the same SNPs in the same order");
+        } else if (site_.id != first_site_.id) {
+            std::cerr << "warning: " << printable(file.name()) << ": record " << file.record() << ": ID "
+                      << printable(site_.id) << " differs from " << printable(first_site_.id) << " in that record of "
+                      << printable(cfg_.input_files[0]) << std::endl;
+        }
+        std::vector<xy>& points = record.points[j];
+        if (cfg_.scale != 1)
+            for (xy& p : points)
+                p = {p[0] / cfg_.scale, p[1] / cfg_.scale};
+        record.cohort_index[j].assign(points.size(), static_cast<int>(j));
+    }
+    return true;
 }
 
 }  // namespace input

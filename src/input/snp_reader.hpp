@@ -6,6 +6,7 @@
 
 #include "input/intensity_file.hpp"
 #include "input/side_files.hpp"
+#include "input/vcf_input.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -35,16 +36,26 @@ public:
 
     // The share, from 0 to 1, of the first cohort's file (as stored) between the first SNP of
     // the range and the end that has been read.
+    //
+    // VCF/BCF files (told by their content) are read record by record the same way: a record
+    // is a SNP line, every cohort's records must agree in CHROM, POS, REF, ALT, ALLELE_A and
+    // ALLELE_B, and the text fields of the results are ID (CHROM:POS when it is "."), ID, POS,
+    // allele A and allele B.
     double share_read() const;
 
 private:
+    void open_vcf_cohorts(settings& s);
+    bool next_vcf(snp& record);
+    [[noreturn]] void vcf_ended(std::size_t j, int records, int first) const;
     bool raw_line(std::size_t j, std::string_view& line);
     void skip_to_range();
     bool next_snp_line(std::size_t j, std::string_view& line);
     void check_ended_together(int snp_lines);
 
     const settings& cfg_;
-    std::vector<std::unique_ptr<intensity_file>> files_;
+    std::vector<std::unique_ptr<intensity_file>> files_;   // text input
+    std::vector<std::unique_ptr<vcf_cohort>> vcfs_;        // VCF/BCF input
+    std::vector<std::string> finished_contigs_;           // with -vcf: contigs left behind
     std::vector<std::string> first_lines_;       // [cohort] the line after the header, until read
     std::vector<bool> first_line_held_;
     std::unique_ptr<snp_info_reader> info_;
@@ -54,6 +65,7 @@ private:
     int previous_position_ = 0;                  // with -vcf: of the SNP before
     std::uint64_t range_start_ = 0;              // bytes of the first file before the range
     std::string key_;
+    vcf_site site_, first_site_;                 // of the record being read, and cohort 0's
 };
 
 }  // namespace input

@@ -190,6 +190,10 @@ void format_results(const data& d, snp_output& out)
     out.identity.position = rec.position;
     out.identity.allele1 = rec.allele1;
     out.identity.allele2 = rec.allele2;
+    out.identity.chrom = rec.chrom;
+    out.identity.alleles = rec.alleles;
+    out.identity.allele_a = rec.allele_a;
+    out.identity.allele_b = rec.allele_b;
 
     out.call_lines.resize(n_results);
     out.decimals = false;

@@ -116,13 +116,21 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
 {
     std::unique_ptr<bcf_hdr_t, header_deleter> h(bcf_hdr_init("w"));
     if (!h) fail(file, "cannot build the header");
-    const std::string lines[] = {
-        "##source=tarvix++",
-        "##contig=<ID=" + d.chromosome + ">",
-        "##INFO=<ID=AF,Number=A,Type=Float,Description=\"Estimated frequency of the ALT allele "
-        "(allele2): 1 - alpha_j, alpha_j being the model's frequency of the REF allele (allele1) in "
-        "cohort j, averaged over the cohorts with their analysed allele copies as weights (a haploid "
-        "male counts one copy)\">",
+    std::vector<std::string> lines = {"##source=tarvix++"};
+    if (!d.vcf_input)
+        lines.push_back("##contig=<ID=" + d.chromosome + ">");
+    for (const auto& [contig, length] : d.vcf_contigs)
+        lines.push_back("##contig=<ID=" + contig + (length > 0 ? ",length=" + std::to_string(length) : std::string()) + ">");
+    lines.push_back(d.vcf_input
+                        ? "##INFO=<ID=AF,Number=A,Type=Float,Description=\"Estimated frequency of each ALT allele: of "
+                          "the array's allele B 1 - alpha_j and of allele A alpha_j (INFO/ALLELE_A, ALLELE_B of the "
+                          "input), averaged over the cohorts with their analysed allele copies as weights (a haploid "
+                          "male counts one copy); 0 for any other allele\">"
+                        : "##INFO=<ID=AF,Number=A,Type=Float,Description=\"Estimated frequency of the ALT allele "
+                          "(allele2): 1 - alpha_j, alpha_j being the model's frequency of the REF allele (allele1) in "
+                          "cohort j, averaged over the cohorts with their analysed allele copies as weights (a haploid "
+                          "male counts one copy)\">");
+    lines.insert(lines.end(), {
         "##INFO=<ID=INFO1,Number=.,Type=Float,Description=\"Information measure info1 (separation of "
         "the genotype clusters measured from the points) of each cohort, in cohort order; -1: not "
         "measurable\">",
@@ -133,11 +141,15 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
         "model\">",
         "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype: the genotype of highest GP "
         "when that GP is at least " + number_text(d.vcf_threshold) + ", else missing; haploid for "
-        "males in X-chromosome mode\">",
-        "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Genotype probabilities of 0/0, 0/1, 1/1 "
-        "(haploid: 0, 1) as in the call files (4 decimals; 0 below 0.001, 1 above 0.999); they sum "
-        "to less than 1 by the share of the null class\">",
-    };
+        "males in X-chromosome mode\">"});
+    lines.push_back(d.vcf_input
+                        ? "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Genotype probabilities in VCF order: of "
+                          "A/A, A/B and B/B (haploid: A, B) as in the call files (4 decimals; 0 below 0.001, 1 above "
+                          "0.999), A and B being the array's alleles (INFO/ALLELE_A, ALLELE_B of the input), 0 for "
+                          "any other genotype; they sum to less than 1 by the share of the null class\">"
+                        : "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Genotype probabilities of 0/0, 0/1, 1/1 "
+                          "(haploid: 0, 1) as in the call files (4 decimals; 0 below 0.001, 1 above 0.999); they sum "
+                          "to less than 1 by the share of the null class\">");
     for (const auto& line : lines)
         if (bcf_hdr_append(h.get(), line.c_str()) != 0) fail(file, "cannot build the header");
     for (const auto& cohort : d.sample_ids)
@@ -165,35 +177,58 @@ void vcf_values_of(const settings& s, const snp& rec, const params& p,
     out.gt.clear();
     out.gp.clear();
     const bool failed = fit_failed(p);
+    // Class k carries 2 - k copies of allele A and k of allele B; a haploid's classes 0 and 2
+    // are A and B. GP lists every genotype of the record's alleles in VCF order, (j, k) with
+    // j <= k at k (k + 1) / 2 + j; those without A or B only are 0.
+    const int a = rec.allele_a, b = rec.allele_b, lo = std::min(a, b), hi = std::max(a, b);
+    const int n_alleles = rec.chrom.empty() ? 2 : static_cast<int>(rec.alleles.size());
+    const int n_genotypes = n_alleles * (n_alleles + 1) / 2;
+    const auto slot = [](int j, int k) { return k * (k + 1) / 2 + j; };
     std::vector<int> copies(values.size(), 0);
     for (std::size_t j = 0; j < values.size(); ++j)
         for_each_individual(s, rec, values[j], failed, input_cohorts_of(s, static_cast<int>(j)),
                             [&](int c, int col, const std::array<double, 4>* v) {
             const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(s, c, col), s.vcf_threshold);
             if (v) copies[j] += g.ploidy;
-            // Diploid classes 0, 1, 2 are 0/0, 0/1, 1/1 (REF is allele 0); haploid 0 and 2 are 0 and 1.
-            const int alleles[2] = {g.call / 2, (g.call + 1) / 2};
-            for (int a = 0; a < 2; ++a) {
-                if (a >= g.ploidy)
+            const int diploid[3][2] = {{a, a}, {lo, hi}, {b, b}};
+            for (int k = 0; k < 2; ++k) {
+                if (k >= g.ploidy)
                     out.gt.push_back(bcf_int32_vector_end);
                 else if (g.call < 0)
                     out.gt.push_back(bcf_gt_missing);
                 else
-                    out.gt.push_back(bcf_gt_unphased(alleles[a]));
+                    out.gt.push_back(bcf_gt_unphased(g.ploidy == 1 ? (g.call == 0 ? a : b) : diploid[g.call][k]));
             }
-            for (int n = 0; n < 3; ++n) {
-                float f = 0;
-                const double value = g.gp[static_cast<std::size_t>(n)];
-                if (n == 0 && g.n_gp == 0) bcf_float_set_missing(f);
-                else if (n >= g.n_gp) bcf_float_set_vector_end(f);
-                else if (std::isnan(value)) bcf_float_set_missing(f);
-                else f = static_cast<float>(value);
-                out.gp.push_back(f);
+            const std::size_t first = out.gp.size();
+            out.gp.resize(first + static_cast<std::size_t>(n_genotypes), 0.0f);
+            float* gp = out.gp.data() + first;
+            const auto set = [&](int at, double value) {
+                if (std::isnan(value))
+                    bcf_float_set_missing(gp[at]);
+                else
+                    gp[at] = static_cast<float>(value);
+            };
+            if (g.n_gp == 0) {
+                bcf_float_set_missing(gp[0]);
+                for (int n = 1; n < n_genotypes; ++n) bcf_float_set_vector_end(gp[n]);
+            } else if (g.ploidy == 1) {
+                set(a, g.gp[0]);
+                set(b, g.gp[1]);
+                for (int n = n_alleles; n < n_genotypes; ++n) bcf_float_set_vector_end(gp[n]);
+            } else {
+                for (int k = 0; k < 3; ++k) set(slot(diploid[k][0], diploid[k][1]), g.gp[static_cast<std::size_t>(k)]);
             }
         });
+    // Frequencies of the ALT alleles: B's is the estimate, A's its complement, others' 0.
     const double af = alt_allele_frequency(p.alpha, copies);
-    out.af = static_cast<float>(af);
-    if (std::isnan(af)) bcf_float_set_missing(out.af);
+    out.af.assign(static_cast<std::size_t>(n_alleles - 1), 0.0f);
+    for (int x = 1; x < n_alleles; ++x) {
+        float& f = out.af[static_cast<std::size_t>(x - 1)];
+        if (std::isnan(af) && (x == a || x == b))
+            bcf_float_set_missing(f);
+        else if (x == a || x == b)
+            f = static_cast<float>(x == b ? af : 1 - af);
+    }
     out.info1.assign(p.info1.begin(), p.info1.end());
     out.info2.assign(p.info2.begin(), p.info2.end());
     out.log_posterior = static_cast<float>(p.final_log_posterior);
@@ -208,7 +243,8 @@ struct vcf_writer::state {
     std::unique_ptr<bcf_hdr_t, header_deleter> header;
     std::unique_ptr<bcf1_t, record_deleter> rec;
     int rid = -1;
-    long previous = 0;   // position of the record before
+    long previous = 0;   // position of the record before, on `contig`
+    std::string contig;  // of the record before (empty: text input)
     bool index_after = false;
     kstring_t line = KS_INITIALIZE;
     ~state() { ks_free(&line); }
@@ -242,7 +278,7 @@ vcf_writer::vcf_writer(const settings& s, result_set& set) : state_(std::make_un
     if (!v.index_after && bcf_idx_init(v.file.get(), v.header.get(), csi_min_shift, v.temporary_index.c_str()) != 0)
         fail(v.index, "cannot start the index");
     v.rid = bcf_hdr_name2id(v.header.get(), s.chromosome.c_str());
-    if (v.rid < 0) fail(v.name, "cannot use chromosome name " + s.chromosome);
+    if (v.rid < 0 && !s.vcf_input) fail(v.name, "cannot use chromosome name " + s.chromosome);
     v.rec.reset(bcf_init());
     if (!v.rec) fail(v.name, "cannot write");
 }
@@ -257,20 +293,25 @@ void vcf_writer::write(const snp& snp_rec, const vcf_values& values)
     int position = 0;
     if (!input::parse_int(snp_rec.position, position) || position < 1)
         fail(v.name, "SNP " + snp_rec.SNP_ID + ": position " + snp_rec.position + " is not a positive integer");
-    // The index needs ascending positions.
+    // The index needs ascending positions within a contig.
+    if (snp_rec.chrom != v.contig) v.previous = 0, v.contig = snp_rec.chrom;
     if (position < v.previous)
         fail(v.name, "SNP " + snp_rec.SNP_ID + " at position " + snp_rec.position + " follows position " +
                          std::to_string(v.previous) + "; positions must ascend");
     v.previous = position;
 
     bcf_clear(rec);
-    rec->rid = v.rid;
+    rec->rid = snp_rec.chrom.empty() ? v.rid : bcf_hdr_name2id(h, snp_rec.chrom.c_str());
+    if (rec->rid < 0) fail(v.name, "SNP " + snp_rec.SNP_ID + ": contig " + snp_rec.chrom + " is not in the input's header");
     rec->pos = position - 1;
     bcf_float_set_missing(rec->qual);
-    const char* alleles[] = {snp_rec.allele1.c_str(), snp_rec.allele2.c_str()};
+    std::vector<const char*> alleles;
+    for (const std::string& allele : snp_rec.alleles) alleles.push_back(allele.c_str());
+    if (snp_rec.chrom.empty()) alleles = {snp_rec.allele1.c_str(), snp_rec.allele2.c_str()};
     const auto n_info = static_cast<int>(values.info1.size());
-    if (bcf_update_id(h, rec, snp_rec.rs.c_str()) != 0 || bcf_update_alleles(h, rec, alleles, 2) != 0 ||
-        bcf_update_info_float(h, rec, "AF", &values.af, 1) != 0 ||
+    if (bcf_update_id(h, rec, snp_rec.rs.c_str()) != 0 ||
+        bcf_update_alleles(h, rec, alleles.data(), static_cast<int>(alleles.size())) != 0 ||
+        bcf_update_info_float(h, rec, "AF", values.af.data(), static_cast<int>(values.af.size())) != 0 ||
         (values.measured && bcf_update_info_float(h, rec, "INFO1", values.info1.data(), n_info) != 0) ||
         (values.measured && bcf_update_info_float(h, rec, "INFO2", values.info2.data(), n_info) != 0) ||
         (values.measured && bcf_update_info_float(h, rec, "LOGPOST", &values.log_posterior, 1) != 0) ||

@@ -36,8 +36,8 @@ double alt_allele_frequency(const std::vector<double>& alpha, const std::vector<
 // One SNP's VCF record, computed where the SNP is analysed and encoded where it is written.
 struct vcf_values {
     std::vector<std::int32_t> gt;       // two entries per sample (a haploid's second: vector end)
-    std::vector<float> gp;              // three entries per sample (missing, vector end as htslib marks them)
-    float af = 0;                       // may be htslib's missing value
+    std::vector<float> gp;              // the record's genotypes per sample (missing, vector end as htslib marks them)
+    std::vector<float> af;              // one per ALT allele; may be htslib's missing value
     std::vector<float> info1, info2;    // empty for a failed fit
     float log_posterior = 0;
     bool measured = false;              // INFO1, INFO2 and LOGPOST present

@@ -42,6 +42,11 @@ struct snp {
     // [input cohort]: ascending file columns of the individuals whose intensities are missing
     // ("NaN"/"NA") on this SNP line; they are absent from `points` and written "0 0 0".
     std::vector<std::vector<int>> missing;
+    // Read from VCF/BCF: the record's CHROM and alleles (REF, then ALT), allele1 and allele2
+    // being alleles[allele_a] and alleles[allele_b]. Empty `chrom` for text input.
+    std::string chrom;
+    std::vector<std::string> alleles;
+    int allele_a = 0, allele_b = 1;
 };
 
 // One SNP's result record.

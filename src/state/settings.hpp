@@ -1,7 +1,9 @@
 #pragma once
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Prior or hyperprior pair: (shape, rate) of a Gamma or (a, b) of a Beta.
@@ -22,6 +24,7 @@ struct settings {
     std::string snp_info_file;                      // empty: none
     int first_snp = -1, last_snp = -1;              // 1-based range; below 1: from the start, to the end
     double scale = 1;                               // every intensity is divided by it as read
+    bool raw_intensities = false;                   // VCF/BCF input: X and Y rather than NORMX and NORMY
     std::vector<std::string> sex_files;
     bool chrX = false;
 
@@ -80,6 +83,9 @@ struct settings {
     std::vector<std::vector<std::string>> sample_ids;
     std::vector<std::vector<int>> sex;              // [input cohort][file column] (X mode)
     std::vector<std::array<int, 3>> sex_counts;     // [input cohort][code] (X mode)
+    bool vcf_input = false;                         // the intensity files are VCF/BCF
+    // VCF/BCF input: the contigs of the first cohort's header with their lengths (0: unknown).
+    std::vector<std::pair<std::string, std::uint64_t>> vcf_contigs;
 
     // The final phase's iterations after burn-in: with clumps declumped before it (-approx 1),
     // at least 10, so that the calls of the individuals are counted often enough.

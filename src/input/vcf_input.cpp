@@ -1,0 +1,187 @@
+#include "input/vcf_input.hpp"
+
+#include <sys/stat.h>
+
+#include <htslib/bgzf.h>
+#include <htslib/hfile.h>
+#include <htslib/hts.h>
+#include <htslib/hts_log.h>
+#include <htslib/vcf.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "state/error.hpp"
+
+namespace input {
+
+namespace {
+
+// htslib reports its own failures on standard error; the run reports them as one line itself.
+class quiet_htslib {
+public:
+    quiet_htslib() : old_(hts_get_log_level()) { hts_set_log_level(HTS_LOG_OFF); }
+    ~quiet_htslib() { hts_set_log_level(old_); }
+    quiet_htslib(const quiet_htslib&) = delete;
+    quiet_htslib& operator=(const quiet_htslib&) = delete;
+
+private:
+    htsLogLevel old_;
+};
+
+}  // namespace
+
+bool is_variant_file(const std::string& name)
+{
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    quiet_htslib quiet;
+    htsFile* fp = hts_open(name.c_str(), "r");
+    if (!fp) return false;
+    const htsExactFormat format = hts_get_format(fp)->format;
+    hts_close(fp);
+    return format == vcf || format == bcf;
+}
+
+struct vcf_cohort::state {
+    htsFile* file = nullptr;
+    bcf_hdr_t* header = nullptr;
+    bcf1_t* rec = nullptr;
+    int32_t* ints = nullptr;
+    int n_ints = 0;
+    void* x = nullptr;
+    void* y = nullptr;
+    int n_x = 0, n_y = 0;
+    ~state()
+    {
+        std::free(ints);
+        std::free(x);
+        std::free(y);
+        if (rec) bcf_destroy(rec);
+        if (header) bcf_hdr_destroy(header);
+        if (file) hts_close(file);
+    }
+};
+
+vcf_cohort::vcf_cohort(const std::string& name, bool raw) : name_(name), raw_(raw), state_(std::make_unique<state>())
+{
+    quiet_htslib quiet;
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0) size_ = static_cast<std::uint64_t>(st.st_size);
+    state& s = *state_;
+    s.file = hts_open(name.c_str(), "r");
+    if (!s.file) throw run_error(name + ": cannot open the VCF/BCF file");
+    s.header = bcf_hdr_read(s.file);
+    if (!s.header) throw run_error(name + ": cannot read the VCF/BCF header");
+    s.rec = bcf_init();
+    if (!s.rec) throw std::bad_alloc();
+    const int n = bcf_hdr_nsamples(s.header);
+    if (n < 1) throw run_error(name + ": the VCF/BCF header names no samples");
+    for (int i = 0; i < n; ++i) samples_.emplace_back(s.header->samples[i]);
+}
+
+vcf_cohort::~vcf_cohort() = default;
+
+std::vector<std::pair<std::string, std::uint64_t>> vcf_cohort::contigs() const
+{
+    std::vector<std::pair<std::string, std::uint64_t>> out;
+    const bcf_hdr_t* h = state_->header;
+    for (int i = 0; i < h->n[BCF_DT_CTG]; ++i) {
+        const bcf_idinfo_t* info = h->id[BCF_DT_CTG][i].val;
+        out.emplace_back(h->id[BCF_DT_CTG][i].key, info ? info->info[0] : 0);
+    }
+    return out;
+}
+
+void vcf_cohort::fail(const std::string& what) const
+{
+    std::string where = name_ + ": record " + std::to_string(record_);
+    const bcf1_t* r = state_->rec;
+    if (record_ > 0 && r->rid >= 0 && r->rid < state_->header->n[BCF_DT_CTG])
+        where += " (" + std::string(bcf_seqname(state_->header, r)) + ":" + std::to_string(r->pos + 1) + ")";
+    throw run_error(where + ": " + what);
+}
+
+bool vcf_cohort::read()
+{
+    quiet_htslib quiet;
+    const int r = bcf_read(state_->file, state_->header, state_->rec);
+    if (r == -1) return false;
+    ++record_;
+    if (r < 0 || state_->rec->errcode != 0) fail("cannot be read: corrupt or truncated VCF/BCF data");
+    return true;
+}
+
+bool vcf_cohort::skip() { return read(); }
+
+bool vcf_cohort::next(vcf_site& site, std::vector<xy>& points, std::vector<int>& missing)
+{
+    if (!read()) return false;
+    state& s = *state_;
+    bcf1_t* r = s.rec;
+    if (bcf_unpack(r, BCF_UN_ALL) != 0) fail("cannot be read: corrupt VCF/BCF data");
+    site.chrom = bcf_seqname(s.header, r);
+    site.pos = std::to_string(r->pos + 1);
+    site.id = r->d.id ? r->d.id : ".";
+    site.alleles.assign(r->d.allele, r->d.allele + r->n_allele);
+    const char* index_names[] = {"ALLELE_A", "ALLELE_B"};
+    int indices[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        if (bcf_get_info_int32(s.header, r, index_names[k], &s.ints, &s.n_ints) != 1)
+            fail(std::string("no INFO/") + index_names[k] + " (one integer) says which allele the array's " +
+                 (k == 0 ? "A" : "B") + " allele is");
+        indices[k] = s.ints[0];
+        if (indices[k] < 0 || indices[k] >= r->n_allele)
+            fail(std::string("INFO/") + index_names[k] + "=" + std::to_string(indices[k]) + " is not an allele of the record (" +
+                 std::to_string(r->n_allele) + " alleles)");
+    }
+    if (indices[0] == indices[1]) fail("INFO/ALLELE_A and ALLELE_B name the same allele");
+    site.allele_a = indices[0];
+    site.allele_b = indices[1];
+
+    const int n = bcf_hdr_nsamples(s.header);
+    const char* fields[] = {raw_ ? "X" : "NORMX", raw_ ? "Y" : "NORMY"};
+    void** buffers[] = {&s.x, &s.y};
+    int* sizes[] = {&s.n_x, &s.n_y};
+    for (int c = 0; c < 2; ++c) {
+        const int got = raw_ ? bcf_get_format_int32(s.header, r, fields[c], reinterpret_cast<int32_t**>(buffers[c]), sizes[c])
+                             : bcf_get_format_float(s.header, r, fields[c], reinterpret_cast<float**>(buffers[c]), sizes[c]);
+        if (got != n)
+            fail(std::string("no FORMAT/") + fields[c] + " (" + (raw_ ? "Integer" : "Float") +
+                 ", one per sample) to read as intensities" + (raw_ ? "" : "; -intensities RAW reads X and Y"));
+    }
+    points.clear();
+    missing.clear();
+    points.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        xy p{0, 0};
+        bool is_missing = false;
+        for (int c = 0; c < 2; ++c) {
+            if (raw_) {
+                const int32_t v = static_cast<const int32_t*>(*buffers[c])[i];
+                is_missing = is_missing || v == bcf_int32_missing || v == bcf_int32_vector_end;
+                p[static_cast<std::size_t>(c)] = v;
+            } else {
+                const float v = static_cast<const float*>(*buffers[c])[i];
+                is_missing = is_missing || bcf_float_is_missing(v) || bcf_float_is_vector_end(v) || std::isnan(v);
+                if (std::isinf(v))
+                    fail("sample " + samples_[static_cast<std::size_t>(i)] + ": " + fields[c] + " is infinite");
+                p[static_cast<std::size_t>(c)] = v;
+            }
+        }
+        if (is_missing)
+            missing.push_back(i);
+        else
+            points.push_back(p);
+    }
+    return true;
+}
+
+std::uint64_t vcf_cohort::bytes_read() const
+{
+    const htsFile* f = state_->file;
+    if (f->is_bgzf) return static_cast<std::uint64_t>(bgzf_tell(f->fp.bgzf)) >> 16;
+    return static_cast<std::uint64_t>(htell(f->fp.hfile));
+}
+
+}  // namespace input

@@ -1,0 +1,88 @@
+# Intensities from VCF and BCF as the array converters write them. The same data as text, VCF
+# and BCF give the same result files byte for byte (SNP_ID the rs, as a VCF's ID gives both;
+# values on a 1/1024 grid, exact in a Float;
+# X and Y read raw with -scale 1024 too); A and B swapped (A = ALT) give the same calls with
+# the alleles swapped and a VCF whose GT and GP are mirrored in REF/ALT terms; bad records stop
+# the run naming file and record; PLINK .fam and .psam sexes give the sex-file run; bcftools
+# reads, annotates and merges with the result.
+set -euo pipefail
+: "${TARVIX_BINARY:?}" "${TARVIX_SIMULATE:?}" "${TARVIX_SOURCE_DIR:?}" "${TARVIX_WORK_DIR:?}"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+rm -rf "$TARVIX_WORK_DIR" && mkdir -p "$TARVIX_WORK_DIR" && cd "$TARVIX_WORK_DIR"
+to_vcf=$TARVIX_SOURCE_DIR/scripts/intensities_to_vcf.sh
+
+"$TARVIX_SIMULATE" --out sim --cohorts 2 --individuals 40 --snps 6 --chrX --missing 0.05 --seed 7 > /dev/null
+for j in 0 1; do
+    awk 'NR == 1 { print; next } { $1 = $2; for (i = 6; i <= NF; ++i) if ($i + 0 == $i) $i = sprintf("%.10f", int($i * 1024 + 0.5) / 1024); print }' \
+        "sim_cohort$j.txt" > "text$j.txt"
+    "$to_vcf" "text$j.txt" X 1024 > "plain$j.vcf"
+    bgzip -c "plain$j.vcf" > "c$j.vcf.gz" && bcftools view -Ob -o "c$j.bcf" "plain$j.vcf"
+    sed 's/ALLELE_A=0;ALLELE_B=1/ALLELE_A=1;ALLELE_B=0/' "plain$j.vcf" > "swapped$j.vcf"
+done
+small=(-nrs -ns 1 -nmax 5 -b 5 -n 20 -vcf -chr X -chrX sim_sex0.txt sim_sex1.txt)
+run() {  # run NAME INPUT0 INPUT1 OPTIONS...
+    local name=$1 a=$2 b=$3
+    shift 3
+    mkdir -p "$name"
+    "$TARVIX_BINARY" -i "$a" "$b" "${small[@]}" "$@" -o "$name/r" > "$name.log" 2> "$name.err" || fail "$name: $(cat "$name.err")"
+}
+same() {  # same A B: the call, parameter, information and sample files agree
+    for f in r_0_mcmc r_1_mcmc r_params r_information r_0.sample r_1.sample; do
+        cmp -s "$1/$f" "$2/$f" || fail "$2/$f differs from $1/$f"
+    done
+}
+run text text0.txt text1.txt
+run vcf c0.vcf.gz c1.vcf.gz
+run bcf c0.bcf c1.bcf
+run raw c0.bcf c1.bcf -intensities RAW -scale 1024
+run plain plain0.vcf plain1.vcf
+for name in vcf bcf raw plain; do same text "$name"; done
+
+# A = ALT: the calls stand, the allele columns swap, the VCF mirrors.
+run swapped swapped0.vcf swapped1.vcf
+for j in 0 1; do
+    diff <(sed -E 's/^(\S+ \S+ \S+) (\S+) (\S+) /\1 \3 \2 /' "text/r_${j}_mcmc") "swapped/r_${j}_mcmc" > /dev/null ||
+        fail "swapped alleles: cohort $j's calls are not the text run's with allele columns swapped"
+done
+diff <(bcftools query -f '[%GT:%GP ]\n' vcf/r.vcf.gz | awk '{ for (i = 1; i <= NF; ++i) { split($i, a, ":"); n = split(a[2], p, ",");
+        g = a[1] == "0/0" ? "1/1" : a[1] == "1/1" ? "0/0" : a[1] == "0" ? "1" : a[1] == "1" ? "0" : a[1];
+        r = p[n]; for (k = n - 1; k >= 1; --k) r = r "," p[k]; printf "%s:%s ", g, r } print "" }') \
+    <(bcftools query -f '[%GT:%GP ]\n' swapped/r.vcf.gz) > /dev/null || fail "swapped alleles: GT/GP not mirrored in REF/ALT terms"
+[ "$(bcftools query -f '%REF%ALT ' swapped/r.vcf.gz)" = "$(bcftools query -f '%REF%ALT ' vcf/r.vcf.gz)" ] ||
+    fail "swapped alleles: REF/ALT not kept from the input"
+
+# Bad records name file and record.
+bad() {  # bad SED_SCRIPT EXPECTED [OPTIONS...]
+    local script=$1 expected=$2
+    shift 2
+    sed "$script" plain1.vcf > bad1.vcf
+    if "$TARVIX_BINARY" -i plain0.vcf bad1.vcf "${small[@]}" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $script"; fi
+    grep -qF "$expected" bad.err || fail "$script: unexpected message: $(cat bad.err)"
+}
+bad '12s/ALLELE_A=0;//' "bad1.vcf: record 3 (X:" ; grep -qF "no INFO/ALLELE_A" bad.err || fail "$(cat bad.err)"
+bad '13s/ALLELE_B=1/ALLELE_B=2/' "INFO/ALLELE_B=2 is not an allele of the record (2 alleles)"
+bad '13s/ALLELE_A=0/ALLELE_A=1/' "record 4" ; grep -qF "name the same allele" bad.err || fail "$(cat bad.err)"
+bad '14s/^X\t\([0-9]*\)/X\t1\1/' "is not the SNP of record 5 of plain0.vcf"
+bad '14,$d' "bad1.vcf: the file ends after 4 records, but plain0.vcf holds more"
+bad 's/NORMX/NX/g; s/NORMY/NY/g' "no FORMAT/NORMX (Float, one per sample)"
+
+# Sexes from PLINK files, matched by IID in any order, give the sex-file run.
+for j in 0 1; do
+    head -n 1 "text$j.txt" | tr ' ' '\n' | awk 'NR > 5 && NR % 2 == 0 { sub(/_A$/, ""); print }' > "ids$j"
+    paste "ids$j" "sim_sex$j.txt" | sort -r | awk '{ print "F" NR, $1, 0, 0, $2, -9 } END { print "F0 other 0 0 1 -9" }' > "c$j.fam"
+    paste "ids$j" "sim_sex$j.txt" | awk 'BEGIN { print "#IID\tSEX" } { print $1 "\t" ($2 == 0 ? "NA" : $2) }' > "c$j.psam"
+done
+run fam c0.bcf c1.bcf -chrX c0.fam c1.fam
+run psam c0.bcf c1.bcf -chrX c0.psam c1.psam
+same text fam && same text psam
+sed 2d c1.fam > short.fam
+if "$TARVIX_BINARY" -i c0.bcf c1.bcf "${small[@]}" -chrX c0.fam short.fam -o bad > /dev/null 2> bad.err; then fail "a .fam without an individual was accepted"; fi
+grep -qF "short.fam: no line for individual" bad.err || fail "unexpected message: $(cat bad.err)"
+
+# bcftools: the result reads, annotates the input and merges with it.
+bcftools index -f c0.bcf
+bcftools annotate -a vcf/r.vcf.gz -c INFO/AF c0.bcf -Ov -o annotated.vcf || fail "bcftools annotate failed"
+[ "$(bcftools query -f '%AF\n' annotated.vcf)" = "$(bcftools query -f '%AF\n' vcf/r.vcf.gz)" ] || fail "annotate: AF not carried"
+bcftools merge --force-samples c0.bcf vcf/r.vcf.gz -Ov -o merged.vcf 2> merge.err || fail "bcftools merge failed: $(cat merge.err)"
+[ "$(bcftools view -H merged.vcf | wc -l)" = 6 ] || fail "merge: expected 6 records"
+echo "vcf input: text, VCF, BCF and raw X/Y agree; swapped alleles mirror; bad records, .fam and .psam checked"
