@@ -5,31 +5,15 @@
 #include <htslib/bgzf.h>
 #include <htslib/hfile.h>
 #include <htslib/hts.h>
-#include <htslib/hts_log.h>
 #include <htslib/vcf.h>
 
 #include <cmath>
 #include <cstdlib>
 
+#include "input/quiet_htslib.hpp"
 #include "state/error.hpp"
 
 namespace input {
-
-namespace {
-
-// htslib reports its own failures on standard error; the run reports them as one line itself.
-class quiet_htslib {
-public:
-    quiet_htslib() : old_(hts_get_log_level()) { hts_set_log_level(HTS_LOG_OFF); }
-    ~quiet_htslib() { hts_set_log_level(old_); }
-    quiet_htslib(const quiet_htslib&) = delete;
-    quiet_htslib& operator=(const quiet_htslib&) = delete;
-
-private:
-    htsLogLevel old_;
-};
-
-}  // namespace
 
 bool is_variant_file(const std::string& name)
 {

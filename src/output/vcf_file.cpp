@@ -7,7 +7,6 @@
 #include <htslib/bgzf.h>
 #include <htslib/hfile.h>
 #include <htslib/hts.h>
-#include <htslib/hts_log.h>
 #include <htslib/vcf.h>
 
 #include <cerrno>
@@ -23,6 +22,7 @@
 #include "input/number_parse.hpp"
 #include "output/result_layout.hpp"
 #include "output/result_set.hpp"
+#include "input/quiet_htslib.hpp"
 #include "state/error.hpp"
 
 std::string vcf_file_name(const std::string& prefix) { return prefix + ".vcf.gz"; }
@@ -72,18 +72,6 @@ struct header_deleter {
 };
 struct record_deleter {
     void operator()(bcf1_t* r) const { bcf_destroy(r); }
-};
-
-// htslib reports its own failures on standard error; the run reports them as one line itself.
-class quiet_htslib {
-public:
-    quiet_htslib() : old_(hts_get_log_level()) { hts_set_log_level(HTS_LOG_OFF); }
-    ~quiet_htslib() { hts_set_log_level(old_); }
-    quiet_htslib(const quiet_htslib&) = delete;
-    quiet_htslib& operator=(const quiet_htslib&) = delete;
-
-private:
-    htsLogLevel old_;
 };
 
 [[noreturn]] void fail(const std::string& file, const std::string& what)
