@@ -1,6 +1,7 @@
 #include "driver/analysis.hpp"
 
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <map>
 #include <memory>
@@ -41,6 +42,18 @@ void snp_source::read_ahead(int n)
 
 namespace {
 
+// The seed of SNP `number`'s own generator under -snp_seeds: its 32-bit word is the run seed's
+// word plus (number - 1) times 2654435769 (2^32 over the golden ratio, odd), modulo 2^32, so
+// that SNP 1 draws as a run of one SNP with the run's seed and every SNP's draws depend on the
+// SNP's position in the file alone.
+double snp_seed(double run_seed, int number)
+{
+    const std::uint32_t step = 2654435769u;
+    const std::uint32_t word = MT::seed_word(run_seed) + static_cast<std::uint32_t>(number - 1) * step;
+    // Half a unit above the word: exact in a double and read back as the word by MT.
+    return (static_cast<double>(word) + 0.5) / 4294967296.0;
+}
+
 // The analysis of the SNP in d.current, formatted for the result files.
 void analyse(data& d, snp_output& out)
 {
@@ -66,7 +79,7 @@ void analyse_here(const settings& cfg, snp_source& source, result_writer& writer
     Random::Set(run_generator);
     snp_output out;
     while (source.next(d.current, d.snp_number)) {
-        MT snp_generator(cfg.snp_seed(d.snp_number));
+        MT snp_generator(snp_seed(cfg.seed, d.snp_number));
         if (cfg.snp_seeds) Random::Set(snp_generator);
         analyse(d, out);
         writer.write(out);
@@ -146,7 +159,7 @@ private:
                 console.text.str(std::string());
                 d.current = std::move(j.record);
                 d.snp_number = j.number;
-                MT generator(cfg_.snp_seed(j.number));
+                MT generator(snp_seed(cfg_.seed, j.number));
                 Random::Set(generator);
                 analyse(d, r.out);
                 r.console = console.text.str();

@@ -54,7 +54,7 @@ struct settings {
     double vcf_threshold = 0.9;
     double seed = 0.12345;                          // of the run's generator (-seed, -nrs or the clock)
     int threads = 1;                                // SNPs analysed at once
-    bool snp_seeds = false;                         // every SNP draws from a generator of its own (snp_seed)
+    bool snp_seeds = false;                         // every SNP draws from a generator of its own (driver/analysis)
     bool verbose = false;                           // every SNP's detailed console output
 
     // ------------------------------------------------------------ priors
@@ -90,11 +90,6 @@ struct settings {
     // The final phase's iterations after burn-in: with clumps declumped before it (-approx 1),
     // at least 10, so that the calls of the individuals are counted often enough.
     int final_iterations() const { return approx_mode == 1 ? std::max(n_iter, 10) : n_iter; }
-    // The seed of SNP `number`'s own generator under -snp_seeds: its 32-bit word is the run
-    // seed's word plus (number - 1) times 2654435769 (2^32 over the golden ratio, odd), modulo
-    // 2^32, so that SNP 1 draws as a run of one SNP with the run's seed and every SNP's draws
-    // depend on the SNP's position in the file alone.
-    double snp_seed(int number) const;
     // Cohorts of the results: the input cohorts, or one when all stay pooled to the end.
     int result_cohorts() const { return single != 0 && single != 1 ? 1 : static_cast<int>(input_files.size()); }
 };
