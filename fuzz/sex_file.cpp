@@ -1,5 +1,6 @@
-// Fuzzes the sex-file reader; a result that breaks its contract (codes 0-2, counts that match
-// them) is a finding too.
+// Fuzzes the sex-file reader (plain codes, PLINK .fam and .psam) for a cohort of three
+// individuals "a", "b", "c"; a result that breaks its contract (three codes 0-2, counts that
+// match them) is a finding too.
 #include <array>
 #include <vector>
 
@@ -10,9 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 {
     const std::string& name = fuzz::as_file(bytes, size);
     fuzz::expecting_run_errors([&] {
-        std::ifstream in = input::open_input(name, "sex file");
         std::array<int, 3> counts{}, recount{};
-        for (int c : input::read_sex_codes(in, name, counts)) {
+        const std::vector<int> codes = input::read_cohort_sexes(name, {"a", "b", "c"}, "cohort", counts);
+        if (codes.size() != 3) std::abort();
+        for (int c : codes) {
             if (c < 0 || c > 2) std::abort();
             ++recount[static_cast<std::size_t>(c)];
         }

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-25}
 shift $(( $# ? 1 : 0 ))
 targets=("$@")
-((${#targets[@]})) || targets=(intensity_plain intensity_gzip snp_info sex_file command_line)
+((${#targets[@]})) || targets=(intensity_plain intensity_gzip vcf_input snp_info sex_file command_line)
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 
 scripts/install_packages.sh --build clang libclang-rt-14-dev
