@@ -1,11 +1,13 @@
 #include "driver/analysis.hpp"
 
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,23 +21,27 @@
 
 bool snp_source::next(snp& record, int& number)
 {
-    if (ahead.empty()) {
+    if (taken == ahead.size()) {
         if (!reader.next(record, number)) return false;
         ++read;
         return true;
     }
-    record = std::move(ahead.front().first);
-    number = ahead.front().second;
-    ahead.pop_front();
+    record = std::move(ahead[taken]);
+    number = ahead_numbers[taken];
+    if (++taken == ahead.size()) ahead.clear(), ahead_numbers.clear(), taken = 0;
     return true;
 }
 
 void snp_source::read_ahead(int n)
 {
     for (; n > 0; --n) {
-        std::pair<snp, int> s;
-        if (!reader.next(s.first, s.second)) return;
-        ahead.push_back(std::move(s));
+        ahead.emplace_back();
+        ahead_numbers.push_back(0);
+        if (!reader.next(ahead.back(), ahead_numbers.back())) {
+            ahead.pop_back();
+            ahead_numbers.pop_back();
+            return;
+        }
         ++read;
     }
 }
@@ -77,10 +83,13 @@ void analyse_here(const settings& cfg, snp_source& source, result_writer& writer
     // Without -snp_seeds, one generator draws for every SNP in turn.
     MT run_generator(cfg.seed);
     Random::Set(run_generator);
+    std::optional<MT> snp_generator;
     snp_output out;
     while (source.next(d.current, d.snp_number)) {
-        MT snp_generator(snp_seed(cfg.seed, d.snp_number));
-        if (cfg.snp_seeds) Random::Set(snp_generator);
+        if (cfg.snp_seeds) {
+            snp_generator.emplace(snp_seed(cfg.seed, d.snp_number));
+            Random::Set(*snp_generator);
+        }
         analyse(d, out);
         writer.write(out);
         if (progress) progress->snp_done(d.snp_number, source.read);

@@ -1,7 +1,6 @@
 #pragma once
-#include <deque>
 #include <ostream>
-#include <utility>
+#include <vector>
 
 #include "state/records.hpp"
 #include "state/settings.hpp"
@@ -16,7 +15,9 @@ class snp_reader;
 // reader's.
 struct snp_source {
     input::snp_reader& reader;
-    std::deque<std::pair<snp, int>> ahead;   // records and their positions in the file
+    std::vector<snp> ahead;                  // records read ahead, and their positions in the file
+    std::vector<int> ahead_numbers;
+    std::size_t taken = 0;                   // of those, handed out
     int read = 0;                            // SNPs handed out or held ahead
     // Fills `record` and `number` (1-based position among the file's SNP lines); false after the last.
     bool next(snp& record, int& number);

@@ -34,9 +34,7 @@ bool detailed_console(const settings& cfg)
 void check_scale(const settings& cfg, snp_source& source)
 {
     source.read_ahead(input::scale_check_snps);
-    std::vector<snp> first;
-    for (const auto& s : source.ahead) first.push_back(s.first);
-    input::check_scale(first, cfg.input_files, cfg.scale);
+    input::check_scale(source.ahead, cfg.input_files, cfg.scale);
 }
 
 int run(int argc, char** argv)
@@ -57,7 +55,7 @@ int run(int argc, char** argv)
     result_set results(cfg.output_prefix, result_file_names(cfg));
 
     input::snp_reader reader(cfg);
-    snp_source source{reader, {}, 0};
+    snp_source source{reader, {}, {}, 0, 0};
     check_scale(cfg, source);
     result_writer writer(cfg, results);
     std::cout << std::endl << "algorithm" << std::endl;

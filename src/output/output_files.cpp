@@ -74,9 +74,8 @@ void write_number(std::ostream& out, double v, bool failed)
         out << v << ' ';
 }
 
-void write_params_line(std::ostream& out, const snp& rec, const params& p)
+void write_params_line(std::ostream& out, const snp& rec, const params& p, bool failed)
 {
-    const bool failed = fit_failed(p);
     write_text_fields(out, rec);
     for (double v : p.alpha) write_number(out, v, failed);
     for (double v : p.eta) write_number(out, v, failed);
@@ -89,9 +88,8 @@ void write_params_line(std::ostream& out, const snp& rec, const params& p)
     out << '\n';
 }
 
-void write_information_line(std::ostream& out, const snp& rec, const params& p)
+void write_information_line(std::ostream& out, const snp& rec, const params& p, bool failed)
 {
-    const bool failed = fit_failed(p);
     write_text_fields(out, rec);
     write_number(out, p.final_log_posterior, failed);
     for (double v : p.info1) write_number(out, v, failed);
@@ -208,8 +206,8 @@ void format_results(const data& d, snp_output& out)
             params_text << std::fixed << std::setprecision(4);
             information_text << std::fixed << std::setprecision(4);
         }
-        write_params_line(params_text, rec, p);
-        write_information_line(information_text, rec, p);
+        write_params_line(params_text, rec, p, failed);
+        write_information_line(information_text, rec, p, failed);
         out.params_line[static_cast<std::size_t>(format)] = params_text.str();
         out.information_line[static_cast<std::size_t>(format)] = information_text.str();
     }
