@@ -122,9 +122,10 @@ int most_probable(const std::array<double, 4>& p)
     return best;
 }
 
-int choose_call(bool sampling, const std::array<double, 4>& p)
+// A class drawn from p with the uniform number u when sampling, else the most probable one.
+int choose_call(bool sampling, const std::array<double, 4>& p, double u)
 {
-    return sampling ? rmultinom_walk(p.data(), 4, Random::base_draw()) - 1 : most_probable(p);
+    return sampling ? rmultinom_walk(p.data(), 4, u) - 1 : most_probable(p);
 }
 
 // The calls of the points of cohort j from call_probs[j], with the class counts and members:
@@ -136,14 +137,14 @@ void call_points(data& d, int j)
     std::array<class_members, 4>& members = d.members[j];
     for (class_members& m : members) m.clear(n);
     constexpr std::size_t block = 64;
-    double u[block];
+    double u[block] = {};
     for (std::size_t first = 0; first < n; first += block) {
         const std::size_t size = std::min(block, n - first);
         if (d.sampling) Random::base_draws(u, size);
         for (std::size_t l = 0; l < size; ++l) {
             const std::size_t i = first + l;
             const std::array<double, 4>& p = d.call_probs[j][i];
-            const int call = d.sampling ? rmultinom_walk(p.data(), 4, u[l]) - 1 : most_probable(p);
+            const int call = choose_call(d.sampling, p, u[l]);
             d.calls[j][i] = call;
             members[call].add(pts[i]);
         }
@@ -168,7 +169,7 @@ void data::update_calls()
                     double p[4];
                     class_probabilities(classes, x, row.y, row.male, p);
                     c.probs = {p[0], p[1], p[2], p[3]};
-                    c.call = choose_call(sampling, c.probs);
+                    c.call = choose_call(sampling, c.probs, sampling ? Random::base_draw() : 0);
                     N[j][c.call] += c.w;
                 }
         }
