@@ -161,6 +161,13 @@ void check_same_snp(const input::intensity_file& file, const std::string_view (&
                            "; every cohort's file must list the same SNPs");
 }
 
+// A -snps range that starts after the last of the `held` SNP lines (or records) of the file.
+[[noreturn]] void range_beyond_end(const std::string& file, int first, long held, const char* unit)
+{
+    throw run_error(file + ": the selected range starts at SNP " + std::to_string(first) + " but the file holds " +
+                    std::to_string(held) + " " + unit);
+}
+
 }  // namespace
 
 namespace input {
@@ -284,8 +291,7 @@ void snp_reader::skip_to_range()
                 continue;
             }
             if (j == 0)
-                throw run_error(cfg_.input_files[0] + ": the selected range starts at SNP " + std::to_string(first) +
-                                " but the file holds " + std::to_string(last_data_line - 1) + " SNPs");
+                range_beyond_end(cfg_.input_files[0], first, last_data_line - 1, "SNPs");
             unequal_lengths(*files_[j], files_[j]->line_number() + 1, next_number_ - 1, cfg_.input_files[0], true);
         }
     }
@@ -354,9 +360,7 @@ bool snp_reader::next(snp& record, int& number)
             if (j > 0)
                 unequal_lengths(file, file.line_number() + 1, next_number_ - 1, cfg_.input_files[0], true);
             if (next_number_ == std::max(cfg_.first_snp, 1))
-                throw run_error(cfg_.input_files[0] + ": the selected range starts at SNP " +
-                                std::to_string(next_number_) + " but the file holds " +
-                                std::to_string(next_number_ - 1) + " SNPs");
+                range_beyond_end(cfg_.input_files[0], next_number_, next_number_ - 1, "SNPs");
             check_ended_together(next_number_ - 1);
             done_ = true;
             return false;
@@ -424,8 +428,7 @@ void snp_reader::open_vcf_cohorts(settings& s)
 void snp_reader::vcf_ended(std::size_t j, int records, int first) const
 {
     if (j == 0)
-        throw run_error(cfg_.input_files[0] + ": the selected range starts at SNP " + std::to_string(first) +
-                        " but the file holds " + std::to_string(records) + " records");
+        range_beyond_end(cfg_.input_files[0], first, records, "records");
     throw run_error(cfg_.input_files[j] + ": the file ends after " + std::to_string(records) + " records, but " +
                     cfg_.input_files[0] + " holds more; every cohort's file must list the same SNPs");
 }
