@@ -200,7 +200,8 @@ void format_results(const data& d, snp_output& out)
         out.decimals |= write_call_line(line, s, rec, d.result_calls[j], failed, static_cast<int>(j), scale);
         out.call_lines[j] = line.str();
     }
-    for (int format = 0; format < 2; ++format) {
+    // With -snp_seeds only the fixed format is ever written.
+    for (int format = s.snp_seeds ? 1 : 0; format < 2; ++format) {
         std::ostringstream params_text, information_text;
         if (format == 1) {
             params_text << std::fixed << std::setprecision(4);
