@@ -34,8 +34,8 @@ struct snp_output {
     snp identity;                             // SNP_ID, rs, position, alleles (no points)
     std::vector<std::string> call_lines;      // [result cohort], each ending in '\n'
     bool decimals = false;                    // some call value was written with decimals
-    // The parameter and information lines in general notation with 6 digits [0] and in fixed
-    // notation with 4 decimals [1].
+    // The parameter and information lines in general notation with 6 digits [0] (empty with
+    // -snp_seeds, which never writes it) and in fixed notation with 4 decimals [1].
     std::array<std::string, 2> params_line, information_line;
     std::string tests_line;                   // with -model_test
     vcf_values vcf;                           // with -vcf
