@@ -79,7 +79,7 @@ void analyse_here(const settings& cfg, snp_source& source, result_writer& writer
                   progress_report* progress)
 {
     std::ostream null(nullptr);
-    data d(cfg, console ? *console : null);
+    data d(cfg, source.reader.cohorts(), console ? *console : null);
     // Without -snp_seeds, one generator draws for every SNP in turn.
     MT run_generator(cfg.seed);
     Random::Set(run_generator);
@@ -107,7 +107,8 @@ public:
         std::exception_ptr error;
     };
 
-    worker_pool(const settings& cfg, bool keep_console) : cfg_(cfg), keep_console_(keep_console)
+    worker_pool(const settings& cfg, const cohort_description& cohorts, bool keep_console)
+        : cfg_(cfg), cohorts_(cohorts), keep_console_(keep_console)
     {
         for (int t = 0; t < cfg.threads; ++t) threads_.emplace_back([this] { work(); });
     }
@@ -152,7 +153,7 @@ private:
     void work()
     {
         console_text console;
-        data d(cfg_, keep_console_ ? static_cast<std::ostream&>(console.text) : console.null);
+        data d(cfg_, cohorts_, keep_console_ ? static_cast<std::ostream&>(console.text) : console.null);
         for (;;) {
             job j;
             {
@@ -184,6 +185,7 @@ private:
     }
 
     const settings& cfg_;
+    const cohort_description& cohorts_;
     const bool keep_console_;
     std::mutex mutex_;
     std::condition_variable work_ready_, result_ready_;
@@ -197,7 +199,7 @@ private:
 void analyse_in_pool(const settings& cfg, snp_source& source, result_writer& writer, std::ostream* console,
                      progress_report* progress)
 {
-    worker_pool pool(cfg, console != nullptr);
+    worker_pool pool(cfg, source.reader.cohorts(), console != nullptr);
     const auto most_in_flight = static_cast<std::size_t>(2 * cfg.threads);
     bool more = true;
     for (;;) {

@@ -57,7 +57,7 @@ int run(int argc, char** argv)
     input::snp_reader reader(cfg);
     snp_source source{reader, {}, {}, 0, 0};
     check_scale(cfg, source);
-    result_writer writer(cfg, results);
+    result_writer writer(cfg, reader.cohorts(), results);
     std::cout << std::endl << "algorithm" << std::endl;
     const bool detailed = detailed_console(cfg);
     std::unique_ptr<progress_report> progress;

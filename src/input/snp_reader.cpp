@@ -172,7 +172,7 @@ void check_same_snp(const input::intensity_file& file, const std::string_view (&
 
 namespace input {
 
-snp_reader::snp_reader(settings& s) : cfg_(s)
+snp_reader::snp_reader(const settings& s) : cfg_(s)
 {
     std::cout << "reading data" << std::endl;
     if (s.chrX)
@@ -183,10 +183,10 @@ snp_reader::snp_reader(settings& s) : cfg_(s)
         throw run_error("X chromosome mode needs one sex file per cohort: " + std::to_string(s.input_files.size()) +
                         " intensity files but " + std::to_string(s.sex_files.size()) + " sex files after -chrX");
     const std::size_t nc = s.input_files.size();
-    s.n_file_individuals.assign(nc, 0);
-    s.sample_ids.assign(nc, {});
-    s.sex.clear();
-    s.sex_counts.assign(nc, {0, 0, 0});
+    cohort_description& d = cohorts_;
+    d.n_file_individuals.assign(nc, 0);
+    d.sample_ids.assign(nc, {});
+    d.sex_counts.assign(nc, {0, 0, 0});
     first_lines_.assign(nc, {});
     first_line_held_.assign(nc, false);
 
@@ -196,13 +196,13 @@ snp_reader::snp_reader(settings& s) : cfg_(s)
     if (variant < nc && text < nc)
         throw run_error(s.input_files[variant] + " is a VCF/BCF file but " + s.input_files[text] +
                         " is not: every cohort's intensities must be in one format");
-    s.vcf_input = variant < nc;
-    if (s.vcf_input)
-        open_vcf_cohorts(s);
+    d.vcf_input = variant < nc;
+    if (d.vcf_input)
+        open_vcf_cohorts();
     // The identifiers are made only once the first SNP line has as many intensities as the
     // header announces, so that a small file whose header claims millions of individuals costs
     // little.
-    for (std::size_t j = 0; j < nc && !s.vcf_input; ++j) {
+    for (std::size_t j = 0; j < nc && !d.vcf_input; ++j) {
         files_.push_back(std::make_unique<intensity_file>(s.input_files[j], s.gz, s.bz2));
         intensity_file& file = *files_.back();
         std::string_view line;
@@ -219,30 +219,30 @@ snp_reader::snp_reader(settings& s) : cfg_(s)
         std::string_view first, second;
         for (int f = 0; f < text_fields; ++f)
             cursor.next(first);
-        s.sample_ids[j].reserve(static_cast<std::size_t>(n));
+        d.sample_ids[j].reserve(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             cursor.next(first);
             cursor.next(second);
-            s.sample_ids[j].push_back(input::sample_id_of(first, second));
+            d.sample_ids[j].push_back(input::sample_id_of(first, second));
         }
-        s.n_file_individuals[j] = n;
+        d.n_file_individuals[j] = n;
         std::cout << " reading file : " << s.input_files[j] << std::endl;
     }
 
     for (std::size_t j = 0; j < nc; ++j) {
-        std::cout << " cohort " << j << " # ind = " << s.n_file_individuals[j] << std::endl;
+        std::cout << " cohort " << j << " # ind = " << d.n_file_individuals[j] << std::endl;
         if (!s.chrX)
             continue;
         std::cout << "reading file " << s.sex_files[j] << std::endl;
-        s.sex.push_back(input::read_cohort_sexes(s.sex_files[j], s.sample_ids[j], s.input_files[j], s.sex_counts[j]));
-        std::cout << " # males = " << s.sex_counts[j][1] << "\t# females = " << s.sex_counts[j][2] << "\t# unknown "
-                  << s.sex_counts[j][0] << std::endl;
+        d.sex.push_back(input::read_cohort_sexes(s.sex_files[j], d.sample_ids[j], s.input_files[j], d.sex_counts[j]));
+        std::cout << " # males = " << d.sex_counts[j][1] << "\t# females = " << d.sex_counts[j][2] << "\t# unknown "
+                  << d.sex_counts[j][0] << std::endl;
     }
 
     // Cohorts exported with the same column labels would repeat every identifier: a few lines
     // tell the user, the count says how many more there are.
     constexpr std::size_t renamings_listed = 10;
-    const std::vector<input::renamed_id> renamed = input::make_unique_ids(s.sample_ids);
+    const std::vector<input::renamed_id> renamed = input::make_unique_ids(d.sample_ids);
     for (std::size_t k = 0; k < renamed.size() && k < renamings_listed; ++k)
         std::cerr << "warning: " << printable(s.input_files[static_cast<std::size_t>(renamed[k].cohort)])
                   << ": individual " << renamed[k].column + 1 << " has the identifier " << printable(renamed[k].from)
@@ -314,7 +314,7 @@ bool snp_reader::next_snp_line(std::size_t j, std::string_view& line)
     while (file.next_line(rest))
         if (!input::is_blank(rest))
             file.fail_at(blank, "expected " + std::to_string(text_fields) + " text fields and " +
-                                    std::to_string(2 * cfg_.n_file_individuals[j]) + " intensities, found 0 tokens");
+                                    std::to_string(2 * cohorts_.n_file_individuals[j]) + " intensities, found 0 tokens");
     return false;
 }
 
@@ -365,7 +365,7 @@ bool snp_reader::next(snp& record, int& number)
             done_ = true;
             return false;
         }
-        const int n = cfg_.n_file_individuals[j];
+        const int n = cohorts_.n_file_individuals[j];
         input::token_cursor cursor(line);
         std::string_view fields[text_fields];
         for (int f = 0; f < text_fields; ++f)
@@ -412,15 +412,15 @@ double snp_reader::share_read() const
     return std::min(share, 1.0);
 }
 
-void snp_reader::open_vcf_cohorts(settings& s)
+void snp_reader::open_vcf_cohorts()
 {
-    for (std::size_t j = 0; j < s.input_files.size(); ++j) {
-        vcfs_.push_back(std::make_unique<vcf_cohort>(s.input_files[j], s.raw_intensities));
-        s.sample_ids[j] = vcfs_.back()->samples();
-        s.n_file_individuals[j] = static_cast<int>(s.sample_ids[j].size());
-        std::cout << " reading file : " << s.input_files[j] << std::endl;
+    for (std::size_t j = 0; j < cfg_.input_files.size(); ++j) {
+        vcfs_.push_back(std::make_unique<vcf_cohort>(cfg_.input_files[j], cfg_.raw_intensities));
+        cohorts_.sample_ids[j] = vcfs_.back()->samples();
+        cohorts_.n_file_individuals[j] = static_cast<int>(cohorts_.sample_ids[j].size());
+        std::cout << " reading file : " << cfg_.input_files[j] << std::endl;
     }
-    s.vcf_contigs = vcfs_[0]->contigs();
+    cohorts_.vcf_contigs = vcfs_[0]->contigs();
 }
 
 // Cohort j's file ended after `records` records, before the first's did, or before the range

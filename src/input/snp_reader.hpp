@@ -7,6 +7,7 @@
 #include "input/intensity_file.hpp"
 #include "input/side_files.hpp"
 #include "input/vcf_input.hpp"
+#include "state/cohorts.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -20,10 +21,9 @@ class snp_reader {
 public:
     // Opens every file and reads what precedes the SNPs: the headers (the individuals each
     // announces, believed once its first SNP line holds as many intensities), the sex files and
-    // the sample identifiers, made unique over the cohorts. Fills the cohort description of `s`
-    // (n_file_individuals, sample_ids, sex, sex_counts) and prints the reading messages.
-    // Throws run_error naming file and line on bad input.
-    explicit snp_reader(settings& s);
+    // the sample identifiers, made unique over the cohorts, into the cohort description, and
+    // prints the reading messages. Throws run_error naming file and line on bad input.
+    explicit snp_reader(const settings& s);
     snp_reader(const snp_reader&) = delete;
     snp_reader& operator=(const snp_reader&) = delete;
 
@@ -43,8 +43,10 @@ public:
     // allele A and allele B.
     double share_read() const;
 
+    const cohort_description& cohorts() const { return cohorts_; }
+
 private:
-    void open_vcf_cohorts(settings& s);
+    void open_vcf_cohorts();
     bool next_vcf(snp& record);
     [[noreturn]] void vcf_ended(std::size_t j, int records, int first) const;
     bool raw_line(std::size_t j, std::string_view& line);
@@ -53,6 +55,7 @@ private:
     void check_ended_together(int snp_lines);
 
     const settings& cfg_;
+    cohort_description cohorts_;
     std::vector<std::unique_ptr<intensity_file>> files_;   // text input
     std::vector<std::unique_ptr<vcf_cohort>> vcfs_;        // VCF/BCF input
     std::vector<std::string> finished_contigs_;           // with -vcf: contigs left behind

@@ -37,12 +37,12 @@ void write_text_fields(std::ostream& out, const snp& s)
 // One call line: for every file column of the cohorts making up result cohort j, the three
 // genotype values of the individual (divided by `scale`), or "0 0 0" for an individual that was
 // not analysed on this SNP. Returns whether a value was written with decimals.
-bool write_call_line(std::ostream& out, const settings& s, const snp& rec,
+bool write_call_line(std::ostream& out, const settings& s, const cohort_description& cd, const snp& rec,
                      const std::vector<std::array<double, 4>>& values, bool failed, int j, double scale)
 {
     bool decimals = false;
     write_text_fields(out, rec);
-    for_each_individual(s, rec, values, failed, input_cohorts_of(s, j),
+    for_each_individual(cd, rec, values, failed, input_cohorts_of(s, cd, j),
                         [&](int, int, const std::array<double, 4>* v) {
         if (!v) {
             out << "0 0 0 ";
@@ -125,11 +125,11 @@ std::string information_header(int n_cohorts)
 
 // Oxford sample file of result cohort j: the two standard header lines, then each individual
 // of the matching call file, in its column order, with its identifier as both IDs.
-std::string sample_file_text(const settings& s, int j)
+std::string sample_file_text(const settings& s, const cohort_description& cd, int j)
 {
     std::string text = "ID_1 ID_2 missing\n0 0 0\n";
-    for (int c : input_cohorts_of(s, j))
-        for (const std::string& id : s.sample_ids[static_cast<std::size_t>(c)]) text += id + ' ' + id + " 0\n";
+    for (int c : input_cohorts_of(s, cd, j))
+        for (const std::string& id : cd.sample_ids[static_cast<std::size_t>(c)]) text += id + ' ' + id + " 0\n";
     return text;
 }
 
@@ -197,7 +197,7 @@ void format_results(const data& d, snp_output& out)
     out.decimals = false;
     for (std::size_t j = 0; j < n_results; ++j) {
         std::ostringstream line;
-        out.decimals |= write_call_line(line, s, rec, d.result_calls[j], failed, static_cast<int>(j), scale);
+        out.decimals |= write_call_line(line, s, d.cohorts, rec, d.result_calls[j], failed, static_cast<int>(j), scale);
         out.call_lines[j] = line.str();
     }
     // With -snp_seeds only the fixed format is ever written.
@@ -214,7 +214,7 @@ void format_results(const data& d, snp_output& out)
     }
     // Nothing computes a Bayes factor, so the column holds NA.
     out.tests_line = s.model_test != 0 ? rec.SNP_ID + ' ' + rec.rs + ' ' + rec.position + " NA\n" : std::string();
-    if (s.write_vcf) vcf_values_of(s, rec, p, d.result_calls, scale, out.vcf);
+    if (s.write_vcf) vcf_values_of(s, d.cohorts, rec, p, d.result_calls, scale, out.vcf);
     out.trace = s.print_params ? d.params_trace.str() : std::string();
     out.warning.clear();
     if (failed) {
@@ -226,14 +226,15 @@ void format_results(const data& d, snp_output& out)
     }
 }
 
-result_writer::result_writer(const settings& s, result_set& set) : cfg_(s), set_(set)
+result_writer::result_writer(const settings& s, const cohort_description& cohorts, result_set& set)
+    : cfg_(s), set_(set)
 {
-    check_sample_ids(s);
+    check_sample_ids(cohorts);
     const std::string& prefix = s.output_prefix;
     pending_.resize(result_file_names(s).size());
     for (int j = 0; j < s.result_cohorts(); ++j) {
         call_files_.push_back(set.index_of(call_file_name(prefix, j)));
-        set.write(set.index_of(sample_file_name(prefix, j)), sample_file_text(s, j));
+        set.write(set.index_of(sample_file_name(prefix, j)), sample_file_text(s, cohorts, j));
     }
     const int n = s.result_cohorts();
     for (int c = 0; c < 2; ++c) {
@@ -250,7 +251,7 @@ result_writer::result_writer(const settings& s, result_set& set) : cfg_(s), set_
         append(tests_file_, "SNP_ID rs position bayes factors\n");
     }
     if (s.print_params) trace_file_ = set.index_of(trace_file_name);
-    if (s.write_vcf) vcf_ = std::make_unique<vcf_writer>(s, set);
+    if (s.write_vcf) vcf_ = std::make_unique<vcf_writer>(s, cohorts, set);
 }
 
 result_writer::~result_writer() = default;

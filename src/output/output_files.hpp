@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "output/vcf_file.hpp"
+#include "state/cohorts.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -56,7 +57,7 @@ void format_results(const data& d, snp_output& out);
 class result_writer {
 public:
     // Writes the sample files and the headers of the others.
-    result_writer(const settings& s, result_set& set);
+    result_writer(const settings& s, const cohort_description& cohorts, result_set& set);
     ~result_writer();
     result_writer(const result_writer&) = delete;
     result_writer& operator=(const result_writer&) = delete;

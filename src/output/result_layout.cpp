@@ -11,20 +11,20 @@ void inconsistent_results(const std::string& what)
     throw run_error("output: inconsistent results: " + what);
 }
 
-void check_sample_ids(const settings& s)
+void check_sample_ids(const cohort_description& d)
 {
-    bool ok = s.sample_ids.size() == s.n_file_individuals.size();
-    for (std::size_t c = 0; ok && c < s.sample_ids.size(); ++c)
-        ok = static_cast<int>(s.sample_ids[c].size()) == s.n_file_individuals[c];
+    bool ok = d.sample_ids.size() == d.n_file_individuals.size();
+    for (std::size_t c = 0; ok && c < d.sample_ids.size(); ++c)
+        ok = static_cast<int>(d.sample_ids[c].size()) == d.n_file_individuals[c];
     if (!ok) inconsistent_results("the sample identifiers do not match the file columns");
 }
 
-std::vector<int> input_cohorts_of(const settings& s, int j)
+std::vector<int> input_cohorts_of(const settings& s, const cohort_description& d, int j)
 {
     const int n_inputs = static_cast<int>(s.input_files.size());
-    if (static_cast<int>(s.n_file_individuals.size()) != n_inputs)
+    if (static_cast<int>(d.n_file_individuals.size()) != n_inputs)
         inconsistent_results(std::to_string(n_inputs) + " input files but " +
-                             std::to_string(s.n_file_individuals.size()) + " column counts");
+                             std::to_string(d.n_file_individuals.size()) + " column counts");
     if (s.result_cohorts() == n_inputs) return {j};
     std::vector<int> all(static_cast<std::size_t>(n_inputs));
     for (int c = 0; c < n_inputs; ++c) all[static_cast<std::size_t>(c)] = c;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "state/cohorts.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -13,11 +14,11 @@
 [[noreturn]] void inconsistent_results(const std::string& what);
 
 // Checks that `sample_ids` names every file column of every input cohort.
-void check_sample_ids(const settings& s);
+void check_sample_ids(const cohort_description& d);
 
 // The input cohorts whose individuals make up result cohort j, in column order: the cohort
 // itself, or every input cohort when all stay pooled into one.
-std::vector<int> input_cohorts_of(const settings& s, int j);
+std::vector<int> input_cohorts_of(const settings& s, const cohort_description& d, int j);
 
 // Individuals of input cohort c left out of SNP s (ascending file columns).
 const std::vector<int>& missing_of(const snp& s, int c);
@@ -36,12 +37,12 @@ bool fit_failed(const params& p);
 // of the SNP (every individual when `failed`). Throws when the values do not match the analysed
 // individuals.
 template <class F>
-void for_each_individual(const settings& s, const snp& rec, const std::vector<std::array<double, 4>>& cohort_values,
+void for_each_individual(const cohort_description& d, const snp& rec, const std::vector<std::array<double, 4>>& cohort_values,
                          bool failed, const std::vector<int>& cohorts, F f)
 {
     std::size_t present = 0;
     for (int c : cohorts)
-        present += static_cast<std::size_t>(s.n_file_individuals[static_cast<std::size_t>(c)]) -
+        present += static_cast<std::size_t>(d.n_file_individuals[static_cast<std::size_t>(c)]) -
                    missing_of(rec, c).size();
     if (present != cohort_values.size())
         inconsistent_results("SNP " + rec.SNP_ID + ": " + std::to_string(cohort_values.size()) +
@@ -50,7 +51,7 @@ void for_each_individual(const settings& s, const snp& rec, const std::vector<st
     for (int c : cohorts) {
         const auto& missing = missing_of(rec, c);
         std::size_t m = 0;
-        for (int col = 0; col < s.n_file_individuals[static_cast<std::size_t>(c)]; ++col) {
+        for (int col = 0; col < d.n_file_individuals[static_cast<std::size_t>(c)]; ++col) {
             if (m < missing.size() && missing[m] == col) {
                 ++m;
                 f(c, col, static_cast<const std::array<double, 4>*>(nullptr));

@@ -100,16 +100,17 @@ std::string number_text(double v)
     return text;
 }
 
-std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const std::string& file)
+std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const cohort_description& cohorts,
+                                                       const std::string& file)
 {
     std::unique_ptr<bcf_hdr_t, header_deleter> h(bcf_hdr_init("w"));
     if (!h) fail(file, "cannot build the header");
     std::vector<std::string> lines = {"##source=tarvix++"};
-    if (!d.vcf_input)
+    if (!cohorts.vcf_input)
         lines.push_back("##contig=<ID=" + d.chromosome + ">");
-    for (const auto& [contig, length] : d.vcf_contigs)
+    for (const auto& [contig, length] : cohorts.vcf_contigs)
         lines.push_back("##contig=<ID=" + contig + (length > 0 ? ",length=" + std::to_string(length) : std::string()) + ">");
-    lines.push_back(d.vcf_input
+    lines.push_back(cohorts.vcf_input
                         ? "##INFO=<ID=AF,Number=A,Type=Float,Description=\"Estimated frequency of each ALT allele: of "
                           "the array's allele B 1 - alpha_j and of allele A alpha_j (INFO/ALLELE_A, ALLELE_B of the "
                           "input), averaged over the cohorts with their analysed allele copies as weights (a haploid "
@@ -130,7 +131,7 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
         "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype: the genotype of highest GP "
         "when that GP is at least " + number_text(d.vcf_threshold) + ", else missing; haploid for "
         "males in X-chromosome mode\">"});
-    lines.push_back(d.vcf_input
+    lines.push_back(cohorts.vcf_input
                         ? "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Genotype probabilities in VCF order: of "
                           "A/A, A/B and B/B (haploid: A, B) as in the call files (4 decimals; 0 below 0.001, 1 above "
                           "0.999), A and B being the array's alleles (INFO/ALLELE_A, ALLELE_B of the input), 0 for "
@@ -140,7 +141,7 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
                           "to less than 1 by the share of the null class\">");
     for (const auto& line : lines)
         if (bcf_hdr_append(h.get(), line.c_str()) != 0) fail(file, "cannot build the header");
-    for (const auto& cohort : d.sample_ids)
+    for (const auto& cohort : cohorts.sample_ids)
         for (const auto& id : cohort)
             if (bcf_hdr_add_sample(h.get(), id.c_str()) != 0)
                 fail(file, "cannot add sample " + id + " to the header");
@@ -148,10 +149,10 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
     return h;
 }
 
-bool is_haploid(const settings& s, int c, int col)
+bool is_haploid(const settings& s, const cohort_description& cohorts, int c, int col)
 {
     if (!s.chrX || s.allow_male_hets) return false;
-    const auto& codes = s.sex[static_cast<std::size_t>(c)];
+    const auto& codes = cohorts.sex[static_cast<std::size_t>(c)];
     if (static_cast<std::size_t>(col) >= codes.size())
         inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " + std::to_string(c));
     return codes[static_cast<std::size_t>(col)] == 1;
@@ -159,7 +160,7 @@ bool is_haploid(const settings& s, int c, int col)
 
 }  // namespace
 
-void vcf_values_of(const settings& s, const snp& rec, const params& p,
+void vcf_values_of(const settings& s, const cohort_description& cohorts, const snp& rec, const params& p,
                    const std::vector<std::vector<std::array<double, 4>>>& values, double scale, vcf_values& out)
 {
     out.gt.clear();
@@ -174,9 +175,9 @@ void vcf_values_of(const settings& s, const snp& rec, const params& p,
     const auto slot = [](int j, int k) { return k * (k + 1) / 2 + j; };
     std::vector<int> copies(values.size(), 0);
     for (std::size_t j = 0; j < values.size(); ++j)
-        for_each_individual(s, rec, values[j], failed, input_cohorts_of(s, static_cast<int>(j)),
+        for_each_individual(cohorts, rec, values[j], failed, input_cohorts_of(s, cohorts, static_cast<int>(j)),
                             [&](int c, int col, const std::array<double, 4>* v) {
-            const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(s, c, col), s.vcf_threshold);
+            const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(s, cohorts, c, col), s.vcf_threshold);
             if (v) copies[j] += g.ploidy;
             const int diploid[3][2] = {{a, a}, {lo, hi}, {b, b}};
             for (int k = 0; k < 2; ++k) {
@@ -238,7 +239,7 @@ struct vcf_writer::state {
     ~state() { ks_free(&line); }
 };
 
-vcf_writer::vcf_writer(const settings& s, result_set& set) : state_(std::make_unique<state>())
+vcf_writer::vcf_writer(const settings& s, const cohort_description& cohorts, result_set& set) : state_(std::make_unique<state>())
 {
     state& v = *state_;
     v.name = vcf_file_name(s.output_prefix);
@@ -256,7 +257,7 @@ vcf_writer::vcf_writer(const settings& s, result_set& set) : state_(std::make_un
         if (stream) hclose_abruptly(stream);
         fail(v.name, "cannot write " + v.temporary);
     }
-    v.header = make_header(s, v.name);
+    v.header = make_header(s, cohorts, v.name);
     errno = 0;
     if (bcf_hdr_write(v.file.get(), v.header.get()) != 0) fail(v.name, "cannot write");
     // With -snp_seeds the index is built from the finished file, as bcftools index does, and the
@@ -266,7 +267,7 @@ vcf_writer::vcf_writer(const settings& s, result_set& set) : state_(std::make_un
     if (!v.index_after && bcf_idx_init(v.file.get(), v.header.get(), csi_min_shift, v.temporary_index.c_str()) != 0)
         fail(v.index, "cannot start the index");
     v.rid = bcf_hdr_name2id(v.header.get(), s.chromosome.c_str());
-    if (v.rid < 0 && !s.vcf_input) fail(v.name, "cannot use chromosome name " + s.chromosome);
+    if (v.rid < 0 && !cohorts.vcf_input) fail(v.name, "cannot use chromosome name " + s.chromosome);
     v.rec.reset(bcf_init());
     if (!v.rec) fail(v.name, "cannot write");
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "state/cohorts.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -46,7 +47,7 @@ struct vcf_values {
 // The record values of a SNP from its class values [result cohort][analysed individual]
 // (sampled counts divided by `scale`), every individual of every input cohort in cohort and
 // column order.
-void vcf_values_of(const settings& s, const snp& rec, const params& p,
+void vcf_values_of(const settings& s, const cohort_description& cohorts, const snp& rec, const params& p,
                    const std::vector<std::vector<std::array<double, 4>>>& values, double scale, vcf_values& out);
 
 // The VCF of a run and its index, written into their temporaries of the run's result set as the
@@ -54,7 +55,7 @@ void vcf_values_of(const settings& s, const snp& rec, const params& p,
 class vcf_writer {
 public:
     // Writes the header: one sample per individual of every input cohort.
-    vcf_writer(const settings& s, result_set& set);
+    vcf_writer(const settings& s, const cohort_description& cohorts, result_set& set);
     ~vcf_writer();
     vcf_writer(const vcf_writer&) = delete;
     vcf_writer& operator=(const vcf_writer&) = delete;

@@ -121,12 +121,12 @@ void set_point_sex(data& d)
         const int first = pooled ? 0 : j, last = pooled ? n_inputs - 1 : j;
         for (int c = first; c <= last; ++c) {
             std::size_t next_missing = 0;
-            for (int col = 0; col < d.cfg.n_file_individuals[c]; ++col) {
+            for (int col = 0; col < d.cohorts.n_file_individuals[c]; ++col) {
                 if (next_missing < s.missing[c].size() && s.missing[c][next_missing] == col) {
                     ++next_missing;
                     continue;
                 }
-                const int code = d.cfg.sex[c][col];
+                const int code = d.cohorts.sex[c][col];
                 d.point_sex[j].push_back(code);
                 d.point_sex_counts[j][code] += 1;
             }

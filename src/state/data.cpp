@@ -3,7 +3,10 @@
 #include <iostream>
 
 // Every default is given where the field is declared.
-data::data(const settings& settings, std::ostream& console) : cfg(settings), console_(&console) {}
+data::data(const settings& settings, const cohort_description& cohorts, std::ostream& console)
+    : cfg(settings), cohorts(cohorts), console_(&console)
+{
+}
 
 void data::set_storage()
 {

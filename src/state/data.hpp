@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "state/cohorts.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -52,15 +53,16 @@ enum class hyper_role { mean, var };
 
 // The analysis of one SNP at a time: the SNP under analysis, its parameters, calls, max store,
 // bookkeeping and results, and the operations that turn the one into the other. It reads the
-// run's settings and changes none; each thread that analyses SNPs has its own.
+// run's settings and cohort description and changes neither; each thread that analyses SNPs has its own.
 class data {
 public:
     // `console` receives the SNP's console output (progress, traces, parameter reports).
-    data(const settings& cfg, std::ostream& console);
+    data(const settings& cfg, const cohort_description& cohorts, std::ostream& console);
     data(const data&) = delete;
     data& operator=(const data&) = delete;
 
     const settings& cfg;
+    const cohort_description& cohorts;
     std::ostream& log() const { return *console_; }
     void set_console(std::ostream& console) { console_ = &console; }
 

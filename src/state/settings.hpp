@@ -1,9 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Prior or hyperprior pair: (shape, rate) of a Gamma or (a, b) of a Beta.
@@ -14,9 +12,8 @@ struct class_prior {
     std::array<double, 3> b;
 };
 
-// What a run shares and never changes once the analysis begins: every setting of the command
-// line with its default, and what the reading of the input files' headers and side files finds
-// about the cohorts. Every SNP's analysis reads it; none writes it.
+// What a run shares and never changes once the options are read: every setting of the command
+// line with its default. Every SNP's analysis reads it; none writes it.
 struct settings {
     // ------------------------------------------------------------ input
     std::vector<std::string> input_files;
@@ -76,16 +73,6 @@ struct settings {
     prior_pair varfrac_mean_prior{2.5, 7.5}, varfrac_var_prior{1, 100};
     class_prior r_mean_prior{{1, 10, 1}, {50, 1, 50}};
     class_prior r_var_prior{{1, 1, 1}, {100, 100, 100}};
-
-    // ------------------------------------------------------------ the cohorts, as read
-    std::vector<int> n_file_individuals;            // [input cohort] from the header: columns of the call file
-    // [input cohort][file column]: identifier of each individual, unique over all cohorts.
-    std::vector<std::vector<std::string>> sample_ids;
-    std::vector<std::vector<int>> sex;              // [input cohort][file column] (X mode)
-    std::vector<std::array<int, 3>> sex_counts;     // [input cohort][code] (X mode)
-    bool vcf_input = false;                         // the intensity files are VCF/BCF
-    // VCF/BCF input: the contigs of the first cohort's header with their lengths (0: unknown).
-    std::vector<std::pair<std::string, std::uint64_t>> vcf_contigs;
 
     // The final phase's iterations after burn-in: with clumps declumped before it (-approx 1),
     // at least 10, so that the calls of the individuals are counted often enough.

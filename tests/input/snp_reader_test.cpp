@@ -64,7 +64,7 @@ TEST(ReadData, RecordsHoldTheFileValuesWhateverThePacking)
                          write_file(s.work() / (std::string("b") + suffix), intensity_text(4, 5), p)};
         ASSERT_EQ(read(d), "") << suffix;
         ASSERT_EQ(d.n_snps, 4);
-        EXPECT_EQ(d.n_file_individuals, (std::vector<int>{3, 5}));
+        EXPECT_EQ(d.cohorts.n_file_individuals, (std::vector<int>{3, 5}));
         const snp& r = d.snps[1];
         EXPECT_EQ(r.SNP_ID + " " + r.rs + " " + r.position + " " + r.allele1 + " " + r.allele2, "snp2 rs2 00200 A G");
         EXPECT_EQ(r.prior_allele_freq, -1);
@@ -88,7 +88,7 @@ TEST(ReadData, LineLayouts)
         input_run d;
         d.input_files = {write_file(s.work() / "h.txt", header + (n == 2 ? line : "s rs 1 A G 1 2\n"))};
         ASSERT_EQ(read(d), "") << header;
-        EXPECT_EQ(d.n_file_individuals[0], n) << header;
+        EXPECT_EQ(d.cohorts.n_file_individuals[0], n) << header;
         EXPECT_EQ(d.snps[0].points[0][0], (xy{1, 2})) << header;
         EXPECT_EQ(d.snps[0].allele2, "G");
     }
@@ -146,8 +146,8 @@ TEST(ReadData, RangesMissingValuesAndSideFiles)
     }
     EXPECT_EQ(d.snps[1].points[1][0], (xy{1e-3, 200}));
     EXPECT_EQ(d.snps[2].points[1][0], (xy{0, 0.5}));
-    EXPECT_EQ(d.sex, (std::vector<std::vector<int>>{{1, 2, 0, 1}, {2}}));
-    EXPECT_EQ(d.sex_counts[0], (std::array<int, 3>{1, 2, 1}));
+    EXPECT_EQ(d.cohorts.sex, (std::vector<std::vector<int>>{{1, 2, 0, 1}, {2}}));
+    EXPECT_EQ(d.cohorts.sex_counts[0], (std::array<int, 3>{1, 2, 1}));
 }
 
 // An individual's identifier is the common stem of its two column labels when they differ only
@@ -176,7 +176,7 @@ TEST(ReadData, SampleIdentifiers)
     ASSERT_EQ(read(d, nullptr, &err), "");
     EXPECT_EQ(support::lines_of(err).size(), 11u);
     EXPECT_EQ(support::lines_of(err).back(), "warning: 1 more individuals renamed the same way");
-    EXPECT_EQ(d.sample_ids[0][11], "x_12");
+    EXPECT_EQ(d.cohorts.sample_ids[0][11], "x_12");
 }
 
 TEST(ReadData, BadInputNamesFileLineAndToken)

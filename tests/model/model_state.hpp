@@ -12,13 +12,14 @@
 #include "numeric/random.hpp"
 #include "state/data.hpp"
 
-// A run's settings and the analysis state of one SNP over them in one object, so that a test
-// sets both alike (d.chrX, d.calls); the console output is kept, not shown.
+// A run's settings, its cohort description and the analysis state of one SNP over them in one
+// object, so that a test sets all alike (d.chrX, d.sex, d.calls); the console output is kept,
+// not shown.
 struct console_text {
     std::ostringstream console;
 };
-struct test_state : settings, console_text, data {
-    test_state() : data(static_cast<const settings&>(*this), console) {}
+struct test_state : settings, cohort_description, console_text, data {
+    test_state() : data(static_cast<const settings&>(*this), static_cast<const cohort_description&>(*this), console) {}
 };
 
 namespace model_state {

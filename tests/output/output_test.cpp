@@ -76,7 +76,7 @@ struct test_run {
     // Writes every SNP's results into `set`, as the analysis hands them over.
     void write(result_set& set)
     {
-        result_writer w(d, set);
+        result_writer w(d, d, set);
         snp_output o;
         for (std::size_t s = 0; s < snps.size(); ++s) {
             d.current = snps[s], d.current_result = results[s], d.result_calls = stored_calls[s];
