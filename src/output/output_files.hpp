@@ -8,6 +8,7 @@
 
 #include "output/vcf_file.hpp"
 #include "state/cohorts.hpp"
+#include "state/parameters.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "state/cohorts.hpp"
+#include "state/parameters.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 

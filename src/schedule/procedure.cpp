@@ -3,7 +3,7 @@
 #include <iostream>
 #include <tuple>
 
-#include "input/grid.hpp"
+#include "schedule/grid.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/variates.hpp"
 #include "schedule/label_starts.hpp"
@@ -13,61 +13,13 @@
 
 namespace {
 
-// Applies f(current, stored) to every model parameter and its max-store copy; the one list of
-// what the max store holds. Calls and counts are not in it: they follow from the parameters.
-template <class F>
-void for_each_parameter(data& d, F f)
-{
-    f(d.lambda, d.lambda_max);
-    f(d.alpha, d.alpha_max);
-    f(d.alpha_star, d.alpha_star_max);
-    f(d.eta, d.eta_max);
-    f(d.eta_mean, d.eta_mean_max);
-    f(d.eta_var, d.eta_var_max);
-    f(d.mu, d.mu_max);
-    f(d.length, d.length_max);
-    f(d.length_mean, d.length_mean_max);
-    f(d.length_var, d.length_var_max);
-    f(d.gradient, d.gradient_max);
-    f(d.gradient_mean, d.gradient_mean_max);
-    f(d.gradient_var, d.gradient_var_max);
-    f(d.fraction, d.fraction_max);
-    f(d.fraction_mean, d.fraction_mean_max);
-    f(d.fraction_var, d.fraction_var_max);
-    f(d.departure, d.departure_max);
-    f(d.departure_mean, d.departure_mean_max);
-    f(d.departure_var, d.departure_var_max);
-    f(d.center, d.center_max);
-    f(d.center_mean, d.center_mean_max);
-    f(d.center_var, d.center_var_max);
-    f(d.sigma, d.sigma_max);
-    f(d.sigma_mean, d.sigma_mean_max);
-    f(d.sigma_var, d.sigma_var_max);
-    f(d.varfrac, d.varfrac_max);
-    f(d.varfrac_mean, d.varfrac_mean_max);
-    f(d.varfrac_var, d.varfrac_var_max);
-    f(d.r, d.r_max);
-    f(d.r_mean, d.r_mean_max);
-    f(d.r_var, d.r_var_max);
-}
-
 void save_max_store(data& d)
 {
-    for_each_parameter(d, [](const auto& current, auto& stored) { stored = current; });
+    d.max_store = d;
     d.max_store_set = true;
 }
 
-void restore_max_store(data& d)
-{
-    for_each_parameter(d, [](auto& current, const auto& stored) { current = stored; });
-}
-
-template <class T>
-void grow_from(std::vector<T>& v, std::size_t n, int cohort)
-{
-    const T source = v[static_cast<std::size_t>(cohort)];
-    v.resize(n, source);
-}
+void restore_max_store(data& d) { static_cast<parameter_set&>(d) = d.max_store; }
 
 void print_terms(std::ostream& out, const std::array<double, 7>& terms)
 {
@@ -140,18 +92,10 @@ void data::recycle_max_params(int cohort)
 {
     log() << " setting maximium for all cohorts from one..." << std::flush;
     const auto n = static_cast<std::size_t>(n_cohorts);
-    grow_from(lambda_max, n, cohort);
-    grow_from(alpha_max, n, cohort);
-    grow_from(eta_max, n, cohort);
-    grow_from(sigma_max, n, cohort);
-    grow_from(r_max, n, cohort);
-    grow_from(mu_max, n, cohort);
-    grow_from(gradient_max, n, cohort);
-    grow_from(varfrac_max, n, cohort);
-    grow_from(length_max, n, cohort);
-    grow_from(fraction_max, n, cohort);
-    grow_from(departure_max, n, cohort);
-    grow_from(center_max, n, cohort);
+    for_each_cohort_parameter([n, cohort](const char*, reported, auto& values) {
+        const auto source = values[static_cast<std::size_t>(cohort)];
+        values.resize(n, source);
+    }, max_store);
     log() << "done" << std::endl;
 }
 
@@ -299,10 +243,10 @@ clump_of_point find_clumps(const data& d, const snp& s)
 {
     clump_of_point found(static_cast<std::size_t>(d.n_cohorts));
     if (!d.clumped) return found;
-    const input::cell_sizes cells = input::cell_sizes_of(s, d.cfg.approx_grid);
+    const clumping::cell_sizes cells = clumping::cell_sizes_of(s, d.cfg.approx_grid);
     for (int j = 0; j < d.n_cohorts; ++j)
         for (std::size_t i = 0; i < s.points[j].size(); ++i)
-            found[j].push_back(&input::clump_of(s.clumps[j], s.points[j][i], d.is_male(j, i), cells));
+            found[j].push_back(&clumping::clump_of(s.clumps[j], s.points[j][i], d.is_male(j, i), cells));
     return found;
 }
 
@@ -414,12 +358,7 @@ void data::v1()
     if (sampling) print_rates();
 
     current_result = params{};
-    current_result.alpha = alpha;
-    current_result.eta = eta;
-    current_result.mu = mu;
-    current_result.sigma = sigma;
-    current_result.varfrac = varfrac;
-    current_result.r = r;
+    static_cast<cohort_parameters&>(current_result) = *this;
     current_result.final_log_posterior = lp;
     log() << "information measure : " << std::endl;
     for (int j = 0; j < n_cohorts; ++j) current_result.info1.push_back(info_calc1(j));

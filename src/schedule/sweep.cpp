@@ -51,31 +51,17 @@ void print_shape_diagnostic(const data& d, int j, const char* label)
         for (int c = 0; c < 2; ++c) d.log() << d.mu[j][k][c] << std::endl;
 }
 
-// Everything a global proposal of one cohort may change, for the restore on rejection.
-struct cohort_values {
-    double alpha, eta, gradient, length, fraction, departure;
-    xy center;
-    double sigma, varfrac;
-    std::array<double, 3> r;
-    std::array<double, 4> lambda;
-};
-
-// Applies f(current, kept) to every value of cohort j and its kept copy: the one list of what
-// a global proposal redraws.
-template <class F>
-void for_each_cohort_value(data& d, int j, cohort_values& v, F f)
+// Copies cohort j's values of every per-cohort parameter into the one-cohort set `kept`, or
+// back when `restore`.
+void keep_cohort(data& d, int j, bool restore)
 {
-    f(d.alpha[j], v.alpha);
-    f(d.eta[j], v.eta);
-    f(d.gradient[j], v.gradient);
-    f(d.length[j], v.length);
-    f(d.fraction[j], v.fraction);
-    f(d.departure[j], v.departure);
-    f(d.center[j], v.center);
-    f(d.sigma[j], v.sigma);
-    f(d.varfrac[j], v.varfrac);
-    f(d.r[j], v.r);
-    f(d.lambda[j], v.lambda);
+    for_each_cohort_parameter([j, restore](const char*, reported, auto& current, auto& kept) {
+        auto& value = current[static_cast<std::size_t>(j)];
+        if (restore)
+            value = kept[0];
+        else
+            kept[0] = value;
+    }, d, d.kept_cohort);
 }
 
 }  // namespace
@@ -86,8 +72,7 @@ void data::update_all(int j)
     if (cfg.print_names) log() << "update_all(int j)" << std::endl;
     const double lp_old = log_posterior();
     if (departure[j] > 1) print_shape_diagnostic(*this, j, "problem_0");
-    cohort_values kept;
-    for_each_cohort_value(*this, j, kept, [](const auto& current, auto& copy) { copy = current; });
+    keep_cohort(*this, j, false);
 
     // Redraw every cohort-level value from its current hierarchical prior.
     const double cac = cfg.c_alpha_cohorts;
@@ -118,7 +103,7 @@ void data::update_all(int j)
     if (accepted) {
         accept_global += 1;
     } else {
-        for_each_cohort_value(*this, j, kept, [](auto& current, const auto& copy) { current = copy; });
+        keep_cohort(*this, j, true);
         set_mu_from_params(j);
     }
     if (mu[j][1][0] > mu[j][0][0]) print_shape_diagnostic(*this, j, "problem");

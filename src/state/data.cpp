@@ -22,21 +22,9 @@ void data::set_storage()
         call_counts[j].assign(n, {0, 0, 0, 0});
     }
     N.assign(nc, {0, 0, 0, 0});
-    lambda.assign(nc, {0, 0, 0, 0});
-    alpha.assign(nc, 0);
-    eta.assign(nc, 0);
-    length.assign(nc, 0);
-    gradient.assign(nc, 0);
-    fraction.assign(nc, 0);
-    departure.assign(nc, 0);
-    sigma.assign(nc, 0);
-    varfrac.assign(nc, 0);
-    mu.assign(nc, class_means{});
-    center.assign(nc, xy{0, 0});
-    center_mean = {0, 0};
-    r.assign(nc, {0, 0, 0});
-    r_mean = {0, 0, 0};
-    r_var = {0, 0, 0};
+    static_cast<parameter_set&>(*this) = parameter_set{};
+    size_cohorts(*this, nc);
+    size_cohorts(kept_cohort, 1);
     log_posterior_terms.fill(0);
     members.resize(nc);
     likelihood_memos.assign(nc, {});

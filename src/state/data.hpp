@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "state/cohorts.hpp"
+#include "state/parameters.hpp"
 #include "state/records.hpp"
 #include "state/settings.hpp"
 
@@ -51,10 +52,11 @@ struct likelihood_memo {
 enum class family { fraction, departure, length, gradient, sigma, varfrac, r, eta };
 enum class hyper_role { mean, var };
 
-// The analysis of one SNP at a time: the SNP under analysis, its parameters, calls, max store,
-// bookkeeping and results, and the operations that turn the one into the other. It reads the
-// run's settings and cohort description and changes neither; each thread that analyses SNPs has its own.
-class data {
+// The analysis of one SNP at a time: the SNP under analysis, its parameters (the current ones are
+// the object's own parameter_set), calls, max store, bookkeeping and results, and the operations
+// that turn the one into the other. It reads the run's settings and cohort description and
+// changes neither; each thread that analyses SNPs has its own.
+class data : public parameter_set {
 public:
     // `console` receives the SNP's console output (progress, traces, parameter reports).
     data(const settings& cfg, const cohort_description& cohorts, std::ostream& console);
@@ -80,32 +82,10 @@ public:
     bool is_male(std::size_t j, std::size_t i) const { return cfg.chrX && point_sex[j][i] == 1; }
     std::vector<std::array<int, 3>> point_sex_counts;   // [c][code] over the analysed points (X mode)
 
-    std::vector<std::array<double, 4>> lambda, lambda_max;
-    std::vector<double> alpha, alpha_max;
-    double alpha_star = 0, alpha_star_max = 0;
     double c_alpha_prior_snp = 0.01;                // spread W in force for the current SNP
     prior_pair alpha_prior{1, 1};
-    std::vector<double> eta, eta_max;
-    double eta_mean = 0, eta_mean_max = 0, eta_var = 0, eta_var_max = 0;
-    std::vector<class_means> mu, mu_max;
-
-    std::vector<double> length, length_max;
-    double length_mean = 0, length_mean_max = 0, length_var = 0, length_var_max = 0;
-    std::vector<double> gradient, gradient_max;
-    double gradient_mean = 0, gradient_mean_max = 0, gradient_var = 0, gradient_var_max = 0;
-    std::vector<double> fraction, fraction_max;
-    double fraction_mean = 0, fraction_mean_max = 0, fraction_var = 0, fraction_var_max = 0;
-    std::vector<double> departure, departure_max;
-    double departure_mean = 0, departure_mean_max = 0, departure_var = 0, departure_var_max = 0;
-    std::vector<xy> center, center_max;
-    xy center_mean{0, 0}, center_mean_max{0, 0};
-    double center_var = 0, center_var_max = 0;
-    std::vector<double> sigma, sigma_max;
-    double sigma_mean = 0, sigma_mean_max = 0, sigma_var = 0, sigma_var_max = 0;
-    std::vector<double> varfrac, varfrac_max;
-    double varfrac_mean = 0, varfrac_mean_max = 0, varfrac_var = 0, varfrac_var_max = 0;
-    std::vector<std::array<double, 3>> r, r_max;
-    std::array<double, 3> r_mean{}, r_mean_max{}, r_var{}, r_var_max{};
+    parameter_set max_store;                        // the best start's parameters
+    cohort_parameters kept_cohort;                  // one cohort's values while a global proposal is judged
 
     double accept_alpha = 0, accept_alpha_star = 0, accept_eta = 0, accept_mu = 0, accept_r = 0,
            accept_sigma = 0, accept_varfrac = 0, accept_fraction = 0, accept_gradient = 0,
@@ -137,10 +117,6 @@ public:
     // Rebuilds what derives from `calls`; needed after any change of calls, clumps or points.
     void calls_changed();
 
-    // ---------------------------------------------------------------- input (input/)
-    void calc_range(snp& s);
-    void clump_data(snp& s);
-    void set_calls_from_points(snp& s);
 
     // ---------------------------------------------------------------- model (model/)
     double log_posterior_X_given_K(int k, int j);
@@ -179,6 +155,9 @@ public:
     void update_r_var();
 
     // ---------------------------------------------------------------- schedule (schedule/)
+    void calc_range(snp& s);
+    void clump_data(snp& s);
+    void set_calls_from_points(snp& s);
     void initialize(int stage, int start);
     // Every parameter of every cohort from the prior, with the given starting means [cohort].
     void initialize(const std::vector<class_means>& means);

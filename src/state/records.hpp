@@ -48,16 +48,3 @@ struct snp {
     std::vector<std::string> alleles;
     int allele_a = 0, allele_b = 1;
 };
-
-// One SNP's result record.
-struct params {
-    std::vector<double> alpha;
-    std::vector<double> eta;
-    std::vector<class_means> mu;
-    std::vector<double> sigma;
-    std::vector<double> varfrac;
-    std::vector<std::array<double, 3>> r;
-    std::vector<double> info1;
-    std::vector<double> info2;
-    double final_log_posterior = 0;
-};

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../support.hpp"
-#include "input/grid.hpp"
+#include "schedule/grid.hpp"
 #include "../model/model_state.hpp"
 
 namespace {
@@ -48,10 +48,10 @@ TEST(Range, CellCornersAndSizes)
 {
     // 0.3 / 0.1 is 2.9999999999999996: the grid line falls to the cell below.
     const double corners[][3] = {{0.3, 0.1, 0.2}, {-0.01, 0.1, -0.1}, {0.5, 0.1, 0.5}, {0, 0.1, 0}, {-0.5, 0.25, -0.5}, {7.9, 2, 6}};
-    for (const auto& c : corners) EXPECT_EQ(input::cell_corner(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
+    for (const auto& c : corners) EXPECT_EQ(clumping::cell_corner(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
     // A range of zero width makes the shared value a corner (cell size 1 about 0).
     const double sizes[][4] = {{0, 1, 10, 0.1}, {1, -1, 4, 0.5}, {0.75, 0.75, 10, 0.75}, {-2, -2, 10, 2}, {0, 0, 10, 1}};
-    for (const auto& c : sizes) EXPECT_EQ(input::cell_size(c[0], c[1], static_cast<int>(c[2])), c[3]) << c[0] << " " << c[1];
+    for (const auto& c : sizes) EXPECT_EQ(clumping::cell_size(c[0], c[1], static_cast<int>(c[2])), c[3]) << c[0] << " " << c[1];
 }
 
 // Points snap to the lower-left corner of their cell, X-mode males and the others of a cell

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <set>
 
-#include "input/grid.hpp"
+#include "schedule/grid.hpp"
 #include "state/data.hpp"
 
 namespace {
@@ -44,7 +44,7 @@ void data::clump_data(snp& s)
 {
     s.clumps.clear();
     s.clumps.resize(static_cast<std::size_t>(n_cohorts));
-    const input::cell_sizes cells = input::cell_sizes_of(s, cfg.approx_grid);
+    const clumping::cell_sizes cells = clumping::cell_sizes_of(s, cfg.approx_grid);
     log() << std::endl
               << " Clumping points as approximation " << " (delta x: " << cells.dx << " y: " << cells.dy << ")";
     if (n_cohorts < 1) {
@@ -55,8 +55,8 @@ void data::clump_data(snp& s)
         const std::vector<xy>& pts = s.points[j];
         int occupied = 0;
         for (std::size_t i = 0; i < pts.size(); ++i) {
-            auto& column = s.clumps[j][input::cell_corner(pts[i][0], cells.dx)];
-            auto [it, inserted] = column.try_emplace(cell_row{input::cell_corner(pts[i][1], cells.dy), is_male(j, i)});
+            auto& column = s.clumps[j][clumping::cell_corner(pts[i][0], cells.dx)];
+            auto [it, inserted] = column.try_emplace(cell_row{clumping::cell_corner(pts[i][1], cells.dy), is_male(j, i)});
             if (inserted)
                 ++occupied;
             else
@@ -73,11 +73,11 @@ void data::clump_data(snp& s)
 void data::set_calls_from_points(snp& s)
 {
     log() << std::endl << " Declumping points for final round " << std::endl;
-    const input::cell_sizes cells = input::cell_sizes_of(s, cfg.approx_grid);
+    const clumping::cell_sizes cells = clumping::cell_sizes_of(s, cfg.approx_grid);
     for (std::size_t j = 0; j < static_cast<std::size_t>(n_cohorts); ++j) {
         const std::vector<xy>& pts = s.points[j];
         for (std::size_t i = 0; i < pts.size(); ++i) {
-            const point& clump = input::clump_of(s.clumps[j], pts[i], is_male(j, i), cells);
+            const point& clump = clumping::clump_of(s.clumps[j], pts[i], is_male(j, i), cells);
             calls[j][i] = clump.call;
             call_probs[j][i] = clump.probs;
         }

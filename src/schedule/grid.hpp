@@ -4,7 +4,7 @@
 #include "state/records.hpp"
 
 // The clumping grid: anchored at 0, with a cell size taken from the SNP's range box.
-namespace input {
+namespace clumping {
 
 // Cell size of one coordinate whose range [lo, hi] is cut into `grid` (> 0) equal steps.
 // A range of zero width (all points share one value in this coordinate) would give size 0
@@ -43,4 +43,4 @@ inline const point& clump_of(const clump_map& clumps, const xy& p, bool male, ce
     return clumps.at(cell_corner(p[0], cells.dx)).at(cell_row{cell_corner(p[1], cells.dy), male});
 }
 
-}  // namespace input
+}  // namespace clumping
