@@ -273,11 +273,11 @@ bool snp_reader::raw_line(std::size_t j, std::string_view& line)
     return files_[j]->next_line(line);
 }
 
-// The SNP lines before the range are skipped without looking inside them.
+// The SNP lines before the range are skipped without looking inside them; blank lines end
+// them, or are an error, as in the range.
 void snp_reader::skip_to_range()
 {
     const int first = std::max(cfg_.first_snp, 1);
-    long last_data_line = 1;   // of the first file: what it holds, blank lines at its end aside
     std::string_view line;
     for (; next_number_ < first && !vcfs_.empty(); ++next_number_)
         for (std::size_t j = 0; j < vcfs_.size(); ++j)
@@ -285,13 +285,10 @@ void snp_reader::skip_to_range()
                 vcf_ended(j, next_number_ - 1, first);
     for (; next_number_ < first; ++next_number_) {
         for (std::size_t j = 0; j < files_.size(); ++j) {
-            if (raw_line(j, line)) {
-                if (j == 0 && !input::is_blank(line))
-                    last_data_line = files_[0]->line_number();
+            if (next_snp_line(j, line))
                 continue;
-            }
             if (j == 0)
-                range_beyond_end(cfg_.input_files[0], first, last_data_line - 1, "SNPs");
+                range_beyond_end(cfg_.input_files[0], first, next_number_ - 1, "SNPs");
             unequal_lengths(*files_[j], files_[j]->line_number() + 1, next_number_ - 1, cfg_.input_files[0], true);
         }
     }

@@ -207,6 +207,8 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
         {{file("c1.txt", good), s.file("absent")}, "", "absent: cannot open intensity file"},
         {{file("c1.txt", good), file("c2.txt", "a\tb\r\n")}, "", "c2.txt:1: the header has 2 tokens; at least 5 are needed"},
         {{file("r0.txt", header + "\n \n")}, "", "r0.txt: the selected range starts at SNP 1 but the file holds 0 SNPs"},
+        {{file("r1.txt", header + "s r 1 A G 1 2 3 4\n\n\n")}, "-snps 3", "r1.txt: the selected range starts at SNP 3 but the file holds 1 SNPs"},
+        {{file("k0.txt", header + "\ns r 1 A G 1 2 3 4\n")}, "-snps 2", "k0.txt:2: expected 5 text fields and 4 intensities, found 0 tokens"},
         {{file("f.txt", header + "s r 1 A G 1 2 3 4 5 6\n")}, "", "f.txt:2: expected 4 intensities, found 6"},
         {{file("c1.txt", good), file("c2.txt", intensity_text(1, 2))}, "-snps 3", "c2.txt:3: the file ends after 1 SNP lines, but"},
         {{s.file("fifo")}, "", "fifo: not a regular file (a pipe or a device)"},
