@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input/sample_ids.hpp"
@@ -119,6 +120,29 @@ void snp_reader::check_ended_together() const
 }
 
 bool snp_reader::next(snp& record, int& number)
+{
+    if (taken_ == ahead_.size())
+        return read(record, number);
+    number = next_number_ - static_cast<int>(ahead_.size() - taken_);
+    record = std::move(ahead_[taken_]);
+    if (++taken_ == ahead_.size())
+        ahead_.clear(), taken_ = 0;
+    return true;
+}
+
+const std::vector<snp>& snp_reader::read_ahead(int n)
+{
+    for (int number = 0; n > 0; --n) {
+        ahead_.emplace_back();
+        if (!read(ahead_.back(), number)) {
+            ahead_.pop_back();
+            break;
+        }
+    }
+    return ahead_;
+}
+
+bool snp_reader::read(snp& record, int& number)
 {
     if (done_)
         return false;

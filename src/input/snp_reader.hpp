@@ -30,8 +30,13 @@ public:
     // of the files, which must then end together; a range that starts beyond the end is an
     // error. Every cohort's SNP must be the first's (a different name is only told), and with
     // -vcf each contig's SNPs must come together with ascending positions. Intensities are
-    // divided by the -scale divisor as they are read.
+    // divided by the -scale divisor as they are read. The SNPs read ahead come first.
     bool next(snp& record, int& number);
+    // Reads up to n SNPs of the range ahead, for a look at them before any is analysed, and
+    // returns those held ahead.
+    const std::vector<snp>& read_ahead(int n);
+    // SNPs of the range read so far, those held ahead included.
+    int snps_read() const { return started_ ? next_number_ - first_number_ : 0; }
 
     // The share, from 0 to 1, of the first cohort's file (as stored) between the first SNP of
     // the range and the end that has been read.
@@ -40,6 +45,7 @@ public:
     const cohort_description& cohorts() const { return cohorts_; }
 
 private:
+    bool read(snp& record, int& number);
     void skip_to_range();
     [[noreturn]] void ended(std::size_t j) const;
     void check_ended_together() const;
@@ -60,6 +66,8 @@ private:
     std::int64_t previous_position_ = 0;         // with -vcf: of the SNP before, on its contig
     std::uint64_t range_start_ = 0;              // bytes of the first file before the range
     std::string key_;                            // of the SNP information line
+    std::vector<snp> ahead_;                     // read ahead, the last read; of those, handed out:
+    std::size_t taken_ = 0;
 };
 
 }  // namespace input
