@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "state/error.hpp"
 #include "state/records.hpp"
+#include "state/settings.hpp"
 
 // One cohort's intensity file as the reader sees it, whatever its format: the individuals its
 // header names, then one SNP after another, each an identity (its site) and the intensities of
@@ -90,5 +92,14 @@ protected:
     const format_words& words_;
     std::vector<std::string> samples_;
 };
+
+enum class input_format { text, vcf };
+
+// The format of the cohorts' files, told by content: VCF/BCF or text. All must be of one;
+// throws run_error naming a file of each otherwise.
+input_format format_of_cohorts(const std::vector<std::string>& files);
+
+// Opens one cohort's file and reads its header, with the options of `s` its format reads.
+std::unique_ptr<cohort_source> open_cohort(const std::string& name, input_format format, const settings& s);
 
 }  // namespace input

@@ -11,9 +11,7 @@
 
 #include "input/sample_ids.hpp"
 #include "input/side_files.hpp"
-#include "input/text_cohort.hpp"
 #include "input/tokens.hpp"
-#include "input/vcf_cohort.hpp"
 #include "state/error.hpp"
 
 namespace input {
@@ -31,18 +29,10 @@ snp_reader::snp_reader(const settings& s) : cfg_(s)
     const std::size_t nc = s.input_files.size();
     cohort_description& d = cohorts_;
 
-    std::size_t text = nc, variant = nc;   // the last cohort of each kind, if any
-    for (std::size_t j = 0; j < nc; ++j)
-        (is_variant_file(s.input_files[j]) ? variant : text) = j;
-    if (variant < nc && text < nc)
-        throw run_error(s.input_files[variant] + " is a VCF/BCF file but " + s.input_files[text] +
-                        " is not: every cohort's intensities must be in one format");
-    d.vcf_input = variant < nc;
+    const input_format format = format_of_cohorts(s.input_files);
+    d.vcf_input = format == input_format::vcf;
     for (const std::string& name : s.input_files) {
-        if (d.vcf_input)
-            sources_.push_back(std::make_unique<vcf_cohort>(name, s.raw_intensities));
-        else
-            sources_.push_back(std::make_unique<text_cohort>(name, s.gz, s.bz2, s.write_vcf));
+        sources_.push_back(open_cohort(name, format, s));
         d.sample_ids.push_back(sources_.back()->samples());
         d.n_file_individuals.push_back(static_cast<int>(d.sample_ids.back().size()));
         std::cout << " reading file : " << name << std::endl;
