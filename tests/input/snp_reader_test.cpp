@@ -229,6 +229,13 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
     for (const char* prior : {"inf", "nan(2)", "0.5x", "1.0000001"})
         all.push_back({{file("c1.txt", good)}, "-f " + file("info.txt", "rs1 a b c 0.5\nrs2 a b c " + std::string(prior) + "\n"),
                        "info.txt:2: field 5: allele frequency '" + std::string(prior) + "' is neither a number in [0, 1]"});
+    // A later cohort's SNP line with another rs, position or allele is another SNP.
+    for (const char* other : {"r 2 A/G", "x 1 A/G", "r 1 C/G", "r 1 A/C"}) {
+        std::string line = std::string("s ") + other + " 1 2 3 4\n";
+        line[line.find('/')] = ' ';
+        all.push_back({{file("c1.txt", header + "s r 1 A G 1 2 3 4\n"), file("c2.txt", header + line)}, "",
+                       "c2.txt:2: SNP s (" + std::string(other) + ") is not the SNP of line 2 of "});
+    }
     for (const char* position : {"0", "-5", "12.5", "1e3", "abc", "2147483648"})
         all.push_back({{file("v.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 7 A G 1 2\nsnpX rs2 " + std::string(position) + " A G 1 2\n")}, "-vcf",
                        "v.txt:3: SNP snpX: position '" + std::string(position) + "' is not a positive integer, which -vcf needs"});
@@ -247,10 +254,10 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
         const std::string message = read(d);
         EXPECT_NE(message.find(r.message), std::string::npos) << "expected: " << r.message << "\nfound:    " << message;
     }
-    // Equal positions are fine with -vcf, and without it any position text is.
+    // Equal positions (from 1) are fine with -vcf, and without it any position text is.
     input_run equal, any;
     equal.cfg.write_vcf = true;
-    equal.cfg.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 7 A G 1 2\ns2 rs2 7 A G 1 2\n")};
+    equal.cfg.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 1 A G 1 2\ns2 rs2 1 A G 1 2\n")};
     any.cfg.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 chr1:7 A G 1 2\ns2 rs2 6 A G 1 2\n")};
     EXPECT_EQ(read(equal) + read(any), "");
     EXPECT_EQ(any.snps[0].position, "chr1:7");

@@ -64,6 +64,10 @@ bad '12s/ALLELE_A=0;//' "bad1.vcf: record 3 (X:" ; grep -qF "no INFO/ALLELE_A" b
 bad '13s/ALLELE_B=1/ALLELE_B=2/' "INFO/ALLELE_B=2 is not an allele of the record (2 alleles)"
 bad '13s/ALLELE_A=0/ALLELE_A=1/' "record 4" ; grep -qF "name the same allele" bad.err || fail "$(cat bad.err)"
 bad '14s/^X\t\([0-9]*\)/X\t1\1/' "is not the SNP of record 5 of plain0.vcf"
+for other in '11s/^X/Y/; 2a ##contig=<ID=Y>' '11s/\tC\tG\t/\tC\tA\t/' '11s/\tC\tG\t/\tC\tG,A\t/' \
+    '11s/ALLELE_A=0;ALLELE_B=1/ALLELE_A=1;ALLELE_B=0/'; do
+    bad "$other" "record 2 ("; grep -qF "is not the SNP of record 2 of plain0.vcf" bad.err || fail "$other: $(cat bad.err)"
+done
 bad '14,$d' "bad1.vcf: the file ends after 4 records, but plain0.vcf holds more"
 bad 's/NORMX/NX/g; s/NORMY/NY/g' "no FORMAT/NORMX (Float, one per sample)"
 bad '$p' "bad1.vcf: record 7 (X:2780021): holds more than 6 records, but plain0.vcf holds exactly that many"
