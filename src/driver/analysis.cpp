@@ -19,33 +19,6 @@
 #include "output/output_files.hpp"
 #include "state/data.hpp"
 
-bool snp_source::next(snp& record, int& number)
-{
-    if (taken == ahead.size()) {
-        if (!reader.next(record, number)) return false;
-        ++read;
-        return true;
-    }
-    record = std::move(ahead[taken]);
-    number = ahead_numbers[taken];
-    if (++taken == ahead.size()) ahead.clear(), ahead_numbers.clear(), taken = 0;
-    return true;
-}
-
-void snp_source::read_ahead(int n)
-{
-    for (; n > 0; --n) {
-        ahead.emplace_back();
-        ahead_numbers.push_back(0);
-        if (!reader.next(ahead.back(), ahead_numbers.back())) {
-            ahead.pop_back();
-            ahead_numbers.pop_back();
-            return;
-        }
-        ++read;
-    }
-}
-
 namespace {
 
 // The seed of SNP `number`'s own generator under -snp_seeds: its 32-bit word is the run seed's
@@ -75,24 +48,24 @@ struct console_text {
     console_text() { text.precision(10); }
 };
 
-void analyse_here(const settings& cfg, snp_source& source, result_writer& writer, std::ostream* console,
+void analyse_here(const settings& cfg, input::snp_reader& reader, result_writer& writer, std::ostream* console,
                   progress_report* progress)
 {
     std::ostream null(nullptr);
-    data d(cfg, source.reader.cohorts(), console ? *console : null);
+    data d(cfg, reader.cohorts(), console ? *console : null);
     // Without -snp_seeds, one generator draws for every SNP in turn.
     MT run_generator(cfg.seed);
     Random::Set(run_generator);
     std::optional<MT> snp_generator;
     snp_output out;
-    while (source.next(d.current, d.snp_number)) {
+    while (reader.next(d.current, d.snp_number)) {
         if (cfg.snp_seeds) {
             snp_generator.emplace(snp_seed(cfg.seed, d.snp_number));
             Random::Set(*snp_generator);
         }
         analyse(d, out);
         writer.write(out);
-        if (progress) progress->snp_done(d.snp_number, source.read);
+        if (progress) progress->snp_done(d.snp_number);
     }
 }
 
@@ -196,17 +169,17 @@ private:
     std::vector<std::thread> threads_;
 };
 
-void analyse_in_pool(const settings& cfg, snp_source& source, result_writer& writer, std::ostream* console,
+void analyse_in_pool(const settings& cfg, input::snp_reader& reader, result_writer& writer, std::ostream* console,
                      progress_report* progress)
 {
-    worker_pool pool(cfg, source.reader.cohorts(), console != nullptr);
+    worker_pool pool(cfg, reader.cohorts(), console != nullptr);
     const auto most_in_flight = static_cast<std::size_t>(2 * cfg.threads);
     bool more = true;
     for (;;) {
         while (more && pool.in_flight() < most_in_flight) {
             snp record;
             int number = 0;
-            more = source.next(record, number);
+            more = reader.next(record, number);
             if (more) pool.submit(std::move(record), number);
         }
         if (pool.in_flight() == 0) return;
@@ -214,17 +187,17 @@ void analyse_in_pool(const settings& cfg, snp_source& source, result_writer& wri
         if (r.error) std::rethrow_exception(r.error);
         if (console) *console << r.console << std::flush;
         writer.write(r.out);
-        if (progress) progress->snp_done(r.number, source.read);
+        if (progress) progress->snp_done(r.number);
     }
 }
 
 }  // namespace
 
-void analyse_snps(const settings& cfg, snp_source& source, result_writer& writer, std::ostream* console,
+void analyse_snps(const settings& cfg, input::snp_reader& reader, result_writer& writer, std::ostream* console,
                   progress_report* progress)
 {
     if (cfg.threads == 1)
-        analyse_here(cfg, source, writer, console, progress);
+        analyse_here(cfg, reader, writer, console, progress);
     else
-        analyse_in_pool(cfg, source, writer, console, progress);
+        analyse_in_pool(cfg, reader, writer, console, progress);
 }

@@ -1,8 +1,6 @@
 #pragma once
 #include <ostream>
-#include <vector>
 
-#include "state/records.hpp"
 #include "state/settings.hpp"
 
 class progress_report;
@@ -11,24 +9,10 @@ namespace input {
 class snp_reader;
 }
 
-// The SNPs of the range in file order: those read ahead (for the scale check) first, then the
-// reader's.
-struct snp_source {
-    input::snp_reader& reader;
-    std::vector<snp> ahead;                  // records read ahead, and their positions in the file
-    std::vector<int> ahead_numbers;
-    std::size_t taken = 0;                   // of those, handed out
-    int read = 0;                            // SNPs handed out or held ahead
-    // Fills `record` and `number` (1-based position among the file's SNP lines); false after the last.
-    bool next(snp& record, int& number);
-    // Reads up to n SNPs ahead.
-    void read_ahead(int n);
-};
-
-// Analyses every SNP of `source` and hands its results to `writer` in file order: on this
-// thread with one thread, otherwise on cfg.threads threads of their own, at most two SNPs per
-// thread in flight. `console` receives every SNP's detailed output (in file order), and
-// `progress`, when not null, a line per finished SNP. A failure of any SNP stops the run with
-// the error of the first failing SNP in file order, before its results are written.
-void analyse_snps(const settings& cfg, snp_source& source, result_writer& writer, std::ostream* console,
+// Analyses every SNP of the range as `reader` hands them out and passes the results to `writer`
+// in file order: on this thread with one thread, otherwise on cfg.threads threads of their own,
+// at most two SNPs per thread in flight. `console` receives every SNP's detailed output (in file
+// order), and `progress`, when not null, a line per finished SNP. A failure of any SNP stops the
+// run with the error of the first failing SNP in file order, before its results are written.
+void analyse_snps(const settings& cfg, input::snp_reader& reader, result_writer& writer, std::ostream* console,
                   progress_report* progress);

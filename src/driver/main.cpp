@@ -31,10 +31,9 @@ bool detailed_console(const settings& cfg)
 }
 
 // The scale check judges the first SNPs of the range, read ahead before any is analysed.
-void check_scale(const settings& cfg, snp_source& source)
+void check_scale(const settings& cfg, input::snp_reader& reader)
 {
-    source.read_ahead(input::scale_check_snps);
-    input::check_scale(source.ahead, cfg.input_files, cfg.scale);
+    input::check_scale(reader.read_ahead(input::scale_check_snps), cfg.input_files, cfg.scale);
 }
 
 int run(int argc, char** argv)
@@ -55,14 +54,13 @@ int run(int argc, char** argv)
     result_set results(cfg.output_prefix, result_file_names(cfg));
 
     input::snp_reader reader(cfg);
-    snp_source source{reader, {}, {}, 0, 0};
-    check_scale(cfg, source);
+    check_scale(cfg, reader);
     result_writer writer(cfg, reader.cohorts(), results);
     std::cout << std::endl << "algorithm" << std::endl;
     const bool detailed = detailed_console(cfg);
     std::unique_ptr<progress_report> progress;
     if (!detailed) progress = std::make_unique<progress_report>(cfg, reader, std::cout);
-    analyse_snps(cfg, source, writer, detailed ? &std::cout : nullptr, progress.get());
+    analyse_snps(cfg, reader, writer, detailed ? &std::cout : nullptr, progress.get());
     std::cout << std::endl;
     writer.finish();
     results.commit();

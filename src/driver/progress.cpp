@@ -29,8 +29,9 @@ progress_report::progress_report(const settings& cfg, const input::snp_reader& r
 {
 }
 
-void progress_report::snp_done(int number, int read)
+void progress_report::snp_done(int number)
 {
+    const int read = reader_.snps_read();
     ++done_;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = elapsed > 0 ? done_ / elapsed : 0;

@@ -14,8 +14,8 @@ class snp_reader;
 class progress_report {
 public:
     progress_report(const settings& cfg, const input::snp_reader& reader, std::ostream& out);
-    // After SNP `number` is written; `read` SNPs of the range have been read so far.
-    void snp_done(int number, int read);
+    // After SNP `number` is written.
+    void snp_done(int number);
 
 private:
     const settings& cfg_;

@@ -58,12 +58,12 @@ TEST(ReadData, RecordsHoldTheFileValuesWhateverThePacking)
         {packing::plain, ""}, {packing::gzip, ".gz"}, {packing::bzip2, ".bz2"}, {packing::bzip2_of_gzip, ".gz.bz2"}};
     for (const auto& [p, suffix] : packings) {
         input_run d;
-        d.gz = p == packing::gzip || p == packing::bzip2_of_gzip;
-        d.bz2 = p == packing::bzip2 || p == packing::bzip2_of_gzip;
-        d.input_files = {write_file(s.work() / (std::string("a") + suffix), intensity_text(4, 3), p),
+        d.cfg.gz = p == packing::gzip || p == packing::bzip2_of_gzip;
+        d.cfg.bz2 = p == packing::bzip2 || p == packing::bzip2_of_gzip;
+        d.cfg.input_files = {write_file(s.work() / (std::string("a") + suffix), intensity_text(4, 3), p),
                          write_file(s.work() / (std::string("b") + suffix), intensity_text(4, 5), p)};
         ASSERT_EQ(read(d), "") << suffix;
-        ASSERT_EQ(d.n_snps, 4);
+        ASSERT_EQ(d.snps.size(), 4u);
         EXPECT_EQ(d.cohorts.n_file_individuals, (std::vector<int>{3, 5}));
         const snp& r = d.snps[1];
         EXPECT_EQ(r.SNP_ID + " " + r.rs + " " + r.position + " " + r.allele1 + " " + r.allele2, "snp2 rs2 00200 A G");
@@ -86,7 +86,7 @@ TEST(ReadData, LineLayouts)
         {"\ta  b c d e\tx1 y1 x2 y2 \r\n", 2}, {"a b c d e x1 y1 x2 y2 x3\n", 2}, {"a b c d e x1 y1 x2\n", 1}};
     for (const auto& [header, n] : headers) {
         input_run d;
-        d.input_files = {write_file(s.work() / "h.txt", header + (n == 2 ? line : "s rs 1 A G 1 2\n"))};
+        d.cfg.input_files = {write_file(s.work() / "h.txt", header + (n == 2 ? line : "s rs 1 A G 1 2\n"))};
         ASSERT_EQ(read(d), "") << header;
         EXPECT_EQ(d.cohorts.n_file_individuals[0], n) << header;
         EXPECT_EQ(d.snps[0].points[0][0], (xy{1, 2})) << header;
@@ -97,10 +97,10 @@ TEST(ReadData, LineLayouts)
     for (const std::string& t : {text, text + "\n\n", text + "\n  \t\r\n\n", text + "\n \t"})
         for (packing p : {packing::plain, packing::gzip}) {
             input_run d;
-            d.gz = p == packing::gzip;
-            d.input_files = {write_file(s.work() / "c.txt", t, p)};
+            d.cfg.gz = p == packing::gzip;
+            d.cfg.input_files = {write_file(s.work() / "c.txt", t, p)};
             ASSERT_EQ(read(d), "");
-            ASSERT_EQ(d.n_snps, 3);
+            ASSERT_EQ(d.snps.size(), 3u);
             EXPECT_EQ(d.snps[2].points[0], (std::vector<xy>{{3, 3.5}, {3.125, 3.625}}));
         }
 }
@@ -118,12 +118,12 @@ TEST(ReadData, RangesMissingValuesAndSideFiles)
     const int ranges[][4] = {{-1, -1, 1, 10}, {0, 0, 1, 10}, {5, 3, 5, 10}, {3, 42, 3, 10}, {2, 4, 2, 4}, {10, 10, 10, 10}, {-7, 2, 1, 2}};
     for (const auto& r : ranges) {
         input_run d;
-        d.input_files = {write_file(s.work() / "ten.txt", intensity_text(10, 2))};
-        d.snp_info_file = write_file(s.work() / "info.txt", info);
-        d.first_snp = r[0], d.last_snp = r[1];
+        d.cfg.input_files = {write_file(s.work() / "ten.txt", intensity_text(10, 2))};
+        d.cfg.snp_info_file = write_file(s.work() / "info.txt", info);
+        d.cfg.first_snp = r[0], d.cfg.last_snp = r[1];
         std::string out;
         ASSERT_EQ(read(d, &out), "");
-        ASSERT_EQ(d.n_snps, r[3] - r[2] + 1);
+        ASSERT_EQ(d.snps.size(), static_cast<std::size_t>(r[3] - r[2] + 1));
         for (int k = r[2]; k <= r[3]; ++k) {
             EXPECT_EQ(d.snps[k - r[2]].SNP_ID, "snp" + std::to_string(k));
             EXPECT_EQ(d.snps[k - r[2]].prior_allele_freq, values[k - 1]) << freqs[k - 1];
@@ -131,11 +131,11 @@ TEST(ReadData, RangesMissingValuesAndSideFiles)
         EXPECT_EQ(out.find("MISMATCH"), std::string::npos);
     }
     input_run d;
-    d.chrX = true;
-    d.input_files = {write_file(s.work() / "m1.txt", "h h h h h a a b b c c d d\ns1 r1 1 A G 1 2 NaN 4 5 6 7 8\n"
+    d.cfg.chrX = true;
+    d.cfg.input_files = {write_file(s.work() / "m1.txt", "h h h h h a a b b c c d d\ns1 r1 1 A G 1 2 NaN 4 5 6 7 8\n"
                                                       "s2 r2 2 A G 1 na 3 4 NA nAn 7 8\ns3 r3 3 A G nan NA na NaN Na NAN nA NaN\n"),
                      write_file(s.work() / "m2.txt", "h h h h h a a\ns1 r1 1 A G 0.5 0.25\ns2 r2 2 A G 1e-3 +2E2\ns3 r3 3 A G -0 .5\n")};
-    d.sex_files = {write_file(s.work() / "s1.txt", "1 2\n\n 0\t1"), write_file(s.work() / "s2.txt", "+2\n")};
+    d.cfg.sex_files = {write_file(s.work() / "s1.txt", "1 2\n\n 0\t1"), write_file(s.work() / "s2.txt", "+2\n")};
     ASSERT_EQ(read(d), "");
     const std::vector<std::vector<xy>> points = {{{1, 2}, {5, 6}, {7, 8}}, {{3, 4}, {7, 8}}, {}};
     const std::vector<std::vector<int>> missing = {{1}, {0, 2}, {0, 1, 2, 3}};
@@ -171,7 +171,7 @@ TEST(ReadData, SampleIdentifiers)
     std::string header = "SNP_ID rs pos A B", line = "s1 rs1 10 A G";
     for (int i = 0; i < 12; ++i) header += " x y", line += " 1 2";
     input_run d;
-    d.input_files = {write_file(s.work() / "dup.txt", header + "\n" + line + "\n")};
+    d.cfg.input_files = {write_file(s.work() / "dup.txt", header + "\n" + line + "\n")};
     std::string err;
     ASSERT_EQ(read(d, nullptr, &err), "");
     EXPECT_EQ(support::lines_of(err).size(), 11u);
@@ -207,6 +207,8 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
         {{file("c1.txt", good), s.file("absent")}, "", "absent: cannot open intensity file"},
         {{file("c1.txt", good), file("c2.txt", "a\tb\r\n")}, "", "c2.txt:1: the header has 2 tokens; at least 5 are needed"},
         {{file("r0.txt", header + "\n \n")}, "", "r0.txt: the selected range starts at SNP 1 but the file holds 0 SNPs"},
+        {{file("r1.txt", header + "s r 1 A G 1 2 3 4\n\n\n")}, "-snps 3", "r1.txt: the selected range starts at SNP 3 but the file holds 1 SNPs"},
+        {{file("k0.txt", header + "\ns r 1 A G 1 2 3 4\n")}, "-snps 2", "k0.txt:2: expected 5 text fields and 4 intensities, found 0 tokens"},
         {{file("f.txt", header + "s r 1 A G 1 2 3 4 5 6\n")}, "", "f.txt:2: expected 4 intensities, found 6"},
         {{file("c1.txt", good), file("c2.txt", intensity_text(1, 2))}, "-snps 3", "c2.txt:3: the file ends after 1 SNP lines, but"},
         {{s.file("fifo")}, "", "fifo: not a regular file (a pipe or a device)"},
@@ -227,29 +229,36 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
     for (const char* prior : {"inf", "nan(2)", "0.5x", "1.0000001"})
         all.push_back({{file("c1.txt", good)}, "-f " + file("info.txt", "rs1 a b c 0.5\nrs2 a b c " + std::string(prior) + "\n"),
                        "info.txt:2: field 5: allele frequency '" + std::string(prior) + "' is neither a number in [0, 1]"});
+    // A later cohort's SNP line with another rs, position or allele is another SNP.
+    for (const char* other : {"r 2 A/G", "x 1 A/G", "r 1 C/G", "r 1 A/C"}) {
+        std::string line = std::string("s ") + other + " 1 2 3 4\n";
+        line[line.find('/')] = ' ';
+        all.push_back({{file("c1.txt", header + "s r 1 A G 1 2 3 4\n"), file("c2.txt", header + line)}, "",
+                       "c2.txt:2: SNP s (" + std::string(other) + ") is not the SNP of line 2 of "});
+    }
     for (const char* position : {"0", "-5", "12.5", "1e3", "abc", "2147483648"})
         all.push_back({{file("v.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 7 A G 1 2\nsnpX rs2 " + std::string(position) + " A G 1 2\n")}, "-vcf",
                        "v.txt:3: SNP snpX: position '" + std::string(position) + "' is not a positive integer, which -vcf needs"});
     for (const row& r : all) {
         input_run d;
-        d.input_files = r.inputs;
+        d.cfg.input_files = r.inputs;
         const std::vector<std::string> option = support::fields_of(r.option);
         for (std::size_t o = 0; o < option.size(); ++o) {
-            if (option[o] == "-gz") d.gz = true;
-            if (option[o] == "-bz2") d.bz2 = true;
-            if (option[o] == "-vcf") d.write_vcf = true;
-            if (option[o] == "-chrX") d.chrX = true, d.sex_files = {option[o + 1]};
-            if (option[o] == "-f") d.snp_info_file = option[o + 1];
-            if (option[o] == "-snps") d.first_snp = std::stoi(option[o + 1]);
+            if (option[o] == "-gz") d.cfg.gz = true;
+            if (option[o] == "-bz2") d.cfg.bz2 = true;
+            if (option[o] == "-vcf") d.cfg.write_vcf = true;
+            if (option[o] == "-chrX") d.cfg.chrX = true, d.cfg.sex_files = {option[o + 1]};
+            if (option[o] == "-f") d.cfg.snp_info_file = option[o + 1];
+            if (option[o] == "-snps") d.cfg.first_snp = std::stoi(option[o + 1]);
         }
         const std::string message = read(d);
         EXPECT_NE(message.find(r.message), std::string::npos) << "expected: " << r.message << "\nfound:    " << message;
     }
-    // Equal positions are fine with -vcf, and without it any position text is.
+    // Equal positions (from 1) are fine with -vcf, and without it any position text is.
     input_run equal, any;
-    equal.write_vcf = true;
-    equal.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 7 A G 1 2\ns2 rs2 7 A G 1 2\n")};
-    any.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 chr1:7 A G 1 2\ns2 rs2 6 A G 1 2\n")};
+    equal.cfg.write_vcf = true;
+    equal.cfg.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 1 A G 1 2\ns2 rs2 1 A G 1 2\n")};
+    any.cfg.input_files = {file("e.txt", "SNP_ID rs pos A B ia ib\ns1 rs1 chr1:7 A G 1 2\ns2 rs2 6 A G 1 2\n")};
     EXPECT_EQ(read(equal) + read(any), "");
     EXPECT_EQ(any.snps[0].position, "chr1:7");
 }

@@ -52,19 +52,30 @@ diff <(bcftools query -f '[%GT:%GP ]\n' vcf/r.vcf.gz | awk '{ for (i = 1; i <= N
     fail "swapped alleles: REF/ALT not kept from the input"
 
 # Bad records name file and record.
-bad() {  # bad SED_SCRIPT EXPECTED [OPTIONS...]
-    local script=$1 expected=$2
+bad() {  # bad SED_SCRIPT EXPECTED [OPTIONS...]: the second cohort's file edited (both with BOTH=1)
+    local script=$1 expected=$2 inputs=(plain0.vcf bad1.vcf)
     shift 2
     sed "$script" plain1.vcf > bad1.vcf
-    if "$TARVIX_BINARY" -i plain0.vcf bad1.vcf "${small[@]}" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $script"; fi
+    [ -z "${BOTH:-}" ] || inputs=(bad1.vcf bad1.vcf)
+    if "$TARVIX_BINARY" -i "${inputs[@]}" "${small[@]}" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $script"; fi
     grep -qF "$expected" bad.err || fail "$script: unexpected message: $(cat bad.err)"
 }
 bad '12s/ALLELE_A=0;//' "bad1.vcf: record 3 (X:" ; grep -qF "no INFO/ALLELE_A" bad.err || fail "$(cat bad.err)"
 bad '13s/ALLELE_B=1/ALLELE_B=2/' "INFO/ALLELE_B=2 is not an allele of the record (2 alleles)"
 bad '13s/ALLELE_A=0/ALLELE_A=1/' "record 4" ; grep -qF "name the same allele" bad.err || fail "$(cat bad.err)"
 bad '14s/^X\t\([0-9]*\)/X\t1\1/' "is not the SNP of record 5 of plain0.vcf"
+for other in '11s/^X/Y/; 2a ##contig=<ID=Y>' '11s/\tC\tG\t/\tC\tA\t/' '11s/\tC\tG\t/\tC\tG,A\t/' \
+    '11s/ALLELE_A=0;ALLELE_B=1/ALLELE_A=1;ALLELE_B=0/'; do
+    bad "$other" "record 2 ("; grep -qF "is not the SNP of record 2 of plain0.vcf" bad.err || fail "$other: $(cat bad.err)"
+done
 bad '14,$d' "bad1.vcf: the file ends after 4 records, but plain0.vcf holds more"
 bad 's/NORMX/NX/g; s/NORMY/NY/g' "no FORMAT/NORMX (Float, one per sample)"
+bad '$p' "bad1.vcf: record 7 (X:2780021): holds more than 6 records, but plain0.vcf holds exactly that many"
+bad '' "plain0.vcf: the selected range starts at SNP 9 but the file holds 6 records" -snps 9 9
+BOTH=1 bad '13s/^X\t[0-9]*/X\t7/' "record 4 (X:7): position 7 is below the position 2752005 of the record before it; -vcf needs"
+BOTH=1 bad '12s/^X/Y/; 2a ##contig=<ID=Y>' "record 4 (X:2765621): contig X comes back after other contigs; -vcf needs each contig's records together"
+bad '11s/rs10002/rsQ/; 12s/2752005/1/' "is not the SNP of record 3 of plain0.vcf"
+grep -qF "bad1.vcf: record 2: ID rsQ differs from rs10002 in that record of plain0.vcf" bad.err || fail "no ID warning: $(cat bad.err)"
 
 # Sexes from PLINK files, matched by IID in any order, give the sex-file run.
 for j in 0 1; do

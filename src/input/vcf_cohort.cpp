@@ -1,4 +1,4 @@
-#include "input/vcf_input.hpp"
+#include "input/vcf_cohort.hpp"
 
 #include <sys/stat.h>
 
@@ -12,6 +12,12 @@
 
 #include "input/quiet_htslib.hpp"
 #include "state/error.hpp"
+
+namespace {
+
+const input::format_words vcf_words = {"record", "records", "records", "record", "ID", "in that record"};
+
+}  // namespace
 
 namespace input {
 
@@ -47,7 +53,8 @@ struct vcf_cohort::state {
     }
 };
 
-vcf_cohort::vcf_cohort(const std::string& name, bool raw) : name_(name), raw_(raw), state_(std::make_unique<state>())
+vcf_cohort::vcf_cohort(const std::string& name, bool raw)
+    : cohort_source(name, vcf_words), raw_(raw), state_(std::make_unique<state>())
 {
     quiet_htslib quiet;
     struct stat st {};
@@ -77,13 +84,13 @@ std::vector<std::pair<std::string, std::uint64_t>> vcf_cohort::contigs() const
     return out;
 }
 
-void vcf_cohort::fail(const std::string& what) const
+std::string vcf_cohort::snp_place() const
 {
-    std::string where = name_ + ": record " + std::to_string(record_);
+    std::string place = where();
     const bcf1_t* r = state_->rec;
     if (record_ > 0 && r->rid >= 0 && r->rid < state_->header->n[BCF_DT_CTG])
-        where += " (" + std::string(bcf_seqname(state_->header, r)) + ":" + std::to_string(r->pos + 1) + ")";
-    throw run_error(where + ": " + what);
+        place += " (" + std::string(bcf_seqname(state_->header, r)) + ":" + std::to_string(r->pos + 1) + ")";
+    return place;
 }
 
 bool vcf_cohort::read()
@@ -96,17 +103,17 @@ bool vcf_cohort::read()
     return true;
 }
 
-bool vcf_cohort::skip() { return read(); }
-
-bool vcf_cohort::next(vcf_site& site, std::vector<xy>& points, std::vector<int>& missing)
+bool vcf_cohort::next(snp_site& site)
 {
     if (!read()) return false;
     state& s = *state_;
     bcf1_t* r = s.rec;
     if (bcf_unpack(r, BCF_UN_ALL) != 0) fail("cannot be read: corrupt VCF/BCF data");
     site.chrom = bcf_seqname(s.header, r);
-    site.pos = std::to_string(r->pos + 1);
-    site.id = r->d.id ? r->d.id : ".";
+    site.pos = r->pos + 1;
+    site.position = std::to_string(site.pos);
+    site.rs = r->d.id ? r->d.id : ".";
+    site.SNP_ID = site.rs != "." ? site.rs : site.chrom + ":" + site.position;
     site.alleles.assign(r->d.allele, r->d.allele + r->n_allele);
     const char* index_names[] = {"ALLELE_A", "ALLELE_B"};
     int indices[2] = {0, 0};
@@ -122,7 +129,15 @@ bool vcf_cohort::next(vcf_site& site, std::vector<xy>& points, std::vector<int>&
     if (indices[0] == indices[1]) fail("INFO/ALLELE_A and ALLELE_B name the same allele");
     site.allele_a = indices[0];
     site.allele_b = indices[1];
+    site.allele1 = site.alleles[static_cast<std::size_t>(site.allele_a)];
+    site.allele2 = site.alleles[static_cast<std::size_t>(site.allele_b)];
+    return true;
+}
 
+void vcf_cohort::read_points(std::vector<xy>& points, std::vector<int>& missing)
+{
+    state& s = *state_;
+    bcf1_t* r = s.rec;
     const int n = bcf_hdr_nsamples(s.header);
     const char* fields[] = {raw_ ? "X" : "NORMX", raw_ ? "Y" : "NORMY"};
     void** buffers[] = {&s.x, &s.y};
@@ -158,7 +173,20 @@ bool vcf_cohort::next(vcf_site& site, std::vector<xy>& points, std::vector<int>&
         else
             points.push_back(p);
     }
-    return true;
+}
+
+bool vcf_cohort::same_snp(const snp_site& a, const snp_site& b) const
+{
+    return a.chrom == b.chrom && a.position == b.position && a.alleles == b.alleles && a.allele_a == b.allele_a &&
+           a.allele_b == b.allele_b;
+}
+
+std::string vcf_cohort::identity(const snp_site& site) const
+{
+    std::string text = site.chrom + ":" + site.position;
+    for (std::size_t a = 0; a < site.alleles.size(); ++a)
+        text += (a == 0 ? " " : a == 1 ? "/" : ",") + site.alleles[a];
+    return text + " A=" + std::to_string(site.allele_a) + " B=" + std::to_string(site.allele_b);
 }
 
 std::uint64_t vcf_cohort::bytes_read() const
