@@ -60,7 +60,8 @@ public:
     vcf_writer(const vcf_writer&) = delete;
     vcf_writer& operator=(const vcf_writer&) = delete;
 
-    // Appends the record of SNP `rec`; positions must ascend.
+    // Appends the record of SNP `rec`, whose position the reader has checked: a positive integer,
+    // not below the one before on its contig.
     void write(const snp& rec, const vcf_values& v);
     // Saves the index and closes both files, flushed to the device.
     void finish();
