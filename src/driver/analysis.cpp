@@ -17,6 +17,7 @@
 #include "input/snp_reader.hpp"
 #include "numeric/random.hpp"
 #include "output/output_files.hpp"
+#include "output/snp_result.hpp"
 #include "state/data.hpp"
 
 namespace {
@@ -33,12 +34,12 @@ double snp_seed(double run_seed, int number)
     return (static_cast<double>(word) + 0.5) / 4294967296.0;
 }
 
-// The analysis of the SNP in d.current, formatted for the result files.
-void analyse(data& d, snp_output& out)
+// The analysis of the SNP in d.current, as the result files give it.
+void analyse(data& d, snp_result& out)
 {
     d.log() << std::endl << "snp " << d.snp_number << " [" << d.current.rs << "] " << std::endl;
     d.v1();
-    format_results(d, out);
+    make_snp_result(d.cfg, d.cohorts, d.current, d.current_result, d.result_calls, d.params_trace.str(), out);
 }
 
 // The detailed console output of a SNP analysed off the main thread, kept until its turn.
@@ -57,7 +58,7 @@ void analyse_here(const settings& cfg, input::snp_reader& reader, result_writer&
     MT run_generator(cfg.seed);
     Random::Set(run_generator);
     std::optional<MT> snp_generator;
-    snp_output out;
+    snp_result out;
     while (reader.next(d.current, d.snp_number)) {
         if (cfg.snp_seeds) {
             snp_generator.emplace(snp_seed(cfg.seed, d.snp_number));
@@ -75,7 +76,7 @@ class worker_pool {
 public:
     struct result {
         int number = 0;
-        snp_output out;
+        snp_result out;
         std::string console;
         std::exception_ptr error;
     };

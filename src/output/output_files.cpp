@@ -7,10 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "output/result_layout.hpp"
 #include "output/result_set.hpp"
+#include "output/snp_result.hpp"
 #include "output/vcf_file.hpp"
-#include "state/data.hpp"
 #include "state/error.hpp"
 
 namespace {
@@ -34,35 +33,19 @@ void write_text_fields(std::ostream& out, const snp& s)
         << ' ';
 }
 
-// One call line: for every file column of the cohorts making up result cohort j, the three
-// genotype values of the individual (divided by `scale`), or "0 0 0" for an individual that was
-// not analysed on this SNP. Returns whether a value was written with decimals.
-bool write_call_line(std::ostream& out, const settings& s, const cohort_description& cd, const snp& rec,
-                     const std::vector<std::array<double, 4>>& values, bool failed, int j, double scale)
+// One call line: the text fields, then the three printed call values of every file column of the
+// cohorts making up result cohort j.
+std::string call_line(const snp_result& r, std::size_t j)
 {
-    bool decimals = false;
-    write_text_fields(out, rec);
-    for_each_individual(cd, rec, values, failed, input_cohorts_of(s, cd, j),
-                        [&](int, int, const std::array<double, 4>* v) {
-        if (!v) {
-            out << "0 0 0 ";
-            return;
-        }
-        for (int k = 0; k < 3; ++k) {
-            decimals |= write_call_value(out, (*v)[static_cast<std::size_t>(k)] / scale);
+    std::ostringstream out;
+    write_text_fields(out, r.identity);
+    for (const auto& values : r.calls[j])
+        for (double v : values) {
+            write_call_value(out, v);
             out << ' ';
         }
-    });
     out << '\n';
-    return decimals;
-}
-
-void check_result_sizes(const params& p, std::size_t n, const snp& rec)
-{
-    if (p.alpha.size() != n || p.eta.size() != n || p.mu.size() != n || p.sigma.size() != n ||
-        p.varfrac.size() != n || p.r.size() != n || p.info1.size() != n || p.info2.size() != n)
-        inconsistent_results("SNP " + rec.SNP_ID + ": result record does not hold " + std::to_string(n) +
-                             " cohorts");
+    return out.str();
 }
 
 // A number of the parameter or information file; every number of a failed fit is "NA".
@@ -137,17 +120,12 @@ constexpr std::size_t block_size = 1 << 16;
 
 }  // namespace
 
-bool write_call_value(std::ostream& out, double v)
+void write_call_value(std::ostream& out, double printed)
 {
-    if (v > 0.999)
-        out << '1';
-    else if (v < 0.001)
-        out << '0';
-    else {
-        out << std::fixed << std::setprecision(4) << v;
-        return true;
-    }
-    return false;
+    if (has_decimals(printed))
+        out << std::fixed << std::setprecision(4) << printed;
+    else
+        out << (printed == 1 ? '1' : '0');
 }
 
 std::vector<std::string> result_file_names(const settings& s)
@@ -166,64 +144,6 @@ std::vector<std::string> result_file_names(const settings& s)
     }
     if (s.print_params) names.push_back(trace_file_name);
     return names;
-}
-
-void format_results(const data& d, snp_output& out)
-{
-    const settings& s = d.cfg;
-    const snp& rec = d.current;
-    const params& p = d.current_result;
-    const auto n_results = static_cast<std::size_t>(s.result_cohorts());
-    check_result_sizes(p, n_results, rec);
-    if (d.result_calls.size() != n_results)
-        inconsistent_results("SNP " + rec.SNP_ID + ": stored calls do not hold " + std::to_string(n_results) +
-                             " cohorts");
-    const bool failed = fit_failed(p);
-    // Sampled values are counts over the final phase's iterations after burn-in.
-    const double scale = s.sampling_final_phase ? static_cast<double>(s.final_iterations()) : 1.0;
-
-    out.identity = snp{};
-    out.identity.SNP_ID = rec.SNP_ID;
-    out.identity.rs = rec.rs;
-    out.identity.position = rec.position;
-    out.identity.allele1 = rec.allele1;
-    out.identity.allele2 = rec.allele2;
-    out.identity.chrom = rec.chrom;
-    out.identity.alleles = rec.alleles;
-    out.identity.allele_a = rec.allele_a;
-    out.identity.allele_b = rec.allele_b;
-
-    out.call_lines.resize(n_results);
-    out.decimals = false;
-    for (std::size_t j = 0; j < n_results; ++j) {
-        std::ostringstream line;
-        out.decimals |= write_call_line(line, s, d.cohorts, rec, d.result_calls[j], failed, static_cast<int>(j), scale);
-        out.call_lines[j] = line.str();
-    }
-    // With -snp_seeds only the fixed format is ever written.
-    for (int format = s.snp_seeds ? 1 : 0; format < 2; ++format) {
-        std::ostringstream params_text, information_text;
-        if (format == 1) {
-            params_text << std::fixed << std::setprecision(4);
-            information_text << std::fixed << std::setprecision(4);
-        }
-        write_params_line(params_text, rec, p, failed);
-        write_information_line(information_text, rec, p, failed);
-        out.params_line[static_cast<std::size_t>(format)] = params_text.str();
-        out.information_line[static_cast<std::size_t>(format)] = information_text.str();
-    }
-    // Nothing computes a Bayes factor, so the column holds NA.
-    out.tests_line = s.model_test != 0 ? rec.SNP_ID + ' ' + rec.rs + ' ' + rec.position + " NA\n" : std::string();
-    if (s.write_vcf) vcf_values_of(s, d.cohorts, rec, p, d.result_calls, scale, out.vcf);
-    out.trace = s.print_params ? d.params_trace.str() : std::string();
-    out.warning.clear();
-    if (failed) {
-        std::ostringstream w;
-        w << "warning: SNP " << printable(rec.SNP_ID) << ": its fit gave numbers that are not finite "
-          << "(log posterior " << p.final_log_posterior
-          << "); its calls are written as missing and its parameters as NA";
-        out.warning = w.str();
-    }
 }
 
 result_writer::result_writer(const settings& s, const cohort_description& cohorts, result_set& set)
@@ -280,19 +200,34 @@ void result_writer::settle_format(int format)
     }
 }
 
-void result_writer::write(const snp_output& o)
+void result_writer::write(const snp_result& r)
 {
-    if (!o.warning.empty()) std::cerr << o.warning << std::endl;
-    for (std::size_t j = 0; j < call_files_.size(); ++j) append(call_files_[j], o.call_lines[j]);
-    if (format_ < 0 && o.decimals) settle_format(1);
-    for (std::size_t c = 0; c < 2; ++c)
-        if (format_ < 0 || format_ == static_cast<int>(c)) {
-            append(params_file_[c], o.params_line[c]);
-            append(information_file_[c], o.information_line[c]);
+    const snp& rec = r.identity;
+    const params& p = r.values;
+    if (r.failed) {
+        std::ostringstream w;
+        w << "warning: SNP " << printable(rec.SNP_ID) << ": its fit gave numbers that are not finite "
+          << "(log posterior " << p.final_log_posterior << "); its calls are written as missing and its parameters as NA";
+        std::cerr << w.str() << std::endl;
+    }
+    for (std::size_t j = 0; j < call_files_.size(); ++j) append(call_files_[j], call_line(r, j));
+    if (format_ < 0 && r.decimals) settle_format(1);
+    for (int format = 0; format < 2; ++format) {
+        if (format_ >= 0 && format_ != format) continue;
+        std::ostringstream params_text, information_text;
+        if (format == 1) {
+            params_text << std::fixed << std::setprecision(4);
+            information_text << std::fixed << std::setprecision(4);
         }
-    if (cfg_.model_test != 0) append(tests_file_, o.tests_line);
-    if (cfg_.print_params) append(trace_file_, o.trace);
-    if (vcf_) vcf_->write(o.identity, o.vcf);
+        write_params_line(params_text, rec, p, r.failed);
+        write_information_line(information_text, rec, p, r.failed);
+        append(params_file_[static_cast<std::size_t>(format)], params_text.str());
+        append(information_file_[static_cast<std::size_t>(format)], information_text.str());
+    }
+    // Nothing computes a Bayes factor, so the column holds NA.
+    if (cfg_.model_test != 0) append(tests_file_, rec.SNP_ID + ' ' + rec.rs + ' ' + rec.position + " NA\n");
+    if (cfg_.print_params) append(trace_file_, r.trace);
+    if (vcf_) vcf_->write(r);
 }
 
 void result_writer::finish()

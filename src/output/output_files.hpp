@@ -8,12 +8,10 @@
 
 #include "output/vcf_file.hpp"
 #include "state/cohorts.hpp"
-#include "state/parameters.hpp"
-#include "state/records.hpp"
 #include "state/settings.hpp"
 
-class data;
 class result_set;
+struct snp_result;
 
 // The trace of the log-posterior terms that "-print_params" asks for, in the working folder.
 inline constexpr const char* trace_file_name = "params";
@@ -25,28 +23,9 @@ inline constexpr const char* trace_file_name = "params";
 // information files are listed twice: one temporary per number format (see result_writer).
 std::vector<std::string> result_file_names(const settings& s);
 
-// Writes one genotype call value: "1" above 0.999, "0" below 0.001, otherwise (thresholds
-// included, and a value that is not a number) the value in fixed notation with 4 decimals,
-// which is left on the stream. Returns whether it wrote decimals.
-bool write_call_value(std::ostream& out, double v);
-
-// Everything one SNP adds to the result files, formatted where the SNP was analysed, so that
-// writing is appending text in SNP order.
-struct snp_output {
-    snp identity;                             // SNP_ID, rs, position, alleles (no points)
-    std::vector<std::string> call_lines;      // [result cohort], each ending in '\n'
-    bool decimals = false;                    // some call value was written with decimals
-    // The parameter and information lines in general notation with 6 digits [0] (empty with
-    // -snp_seeds, which never writes it) and in fixed notation with 4 decimals [1].
-    std::array<std::string, 2> params_line, information_line;
-    std::string tests_line;                   // with -model_test
-    vcf_values vcf;                           // with -vcf
-    std::string trace;                        // with -print_params
-    std::string warning;                      // for the standard error, or empty
-};
-
-// Formats the results of the SNP `d` has just analysed (data::v1) into `out`.
-void format_results(const data& d, snp_output& out);
+// Writes one printed genotype call value (printed_call_value): "1", "0", or with decimals the
+// value in fixed notation with 4 decimals, which is left on the stream.
+void write_call_value(std::ostream& out, double printed);
 
 // The result files of a run, written into their temporaries SNP by SNP.
 //
@@ -63,8 +42,8 @@ public:
     result_writer(const result_writer&) = delete;
     result_writer& operator=(const result_writer&) = delete;
 
-    // Appends one SNP's results; SNPs must come in file order.
-    void write(const snp_output& o);
+    // Formats and appends one SNP's results; SNPs must come in file order.
+    void write(const snp_result& r);
     // Writes what is held back and closes the VCF; the set may then be committed.
     void finish();
 

@@ -14,49 +14,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "input/number_parse.hpp"
-#include "output/result_layout.hpp"
-#include "output/result_set.hpp"
 #include "input/quiet_htslib.hpp"
+#include "output/result_set.hpp"
+#include "output/snp_result.hpp"
 #include "state/error.hpp"
 
 std::string vcf_file_name(const std::string& prefix) { return prefix + ".vcf.gz"; }
 std::string vcf_index_name(const std::string& prefix) { return prefix + ".vcf.gz.csi"; }
-
-vcf_genotype vcf_genotype_of(const std::array<double, 4>* values, double scale, bool haploid,
-                             double threshold)
-{
-    vcf_genotype g;
-    g.ploidy = haploid ? 1 : 2;
-    if (!values) return g;
-    // A haploid individual has the two homozygous classes only: its alleles.
-    static constexpr int diploid_classes[] = {0, 1, 2}, haploid_classes[] = {0, 2};
-    const int* classes = haploid ? haploid_classes : diploid_classes;
-    g.n_gp = g.ploidy + 1;
-    int best = -1;
-    for (int n = 0; n < g.n_gp; ++n) {
-        const double v = printed_call_value((*values)[static_cast<std::size_t>(classes[n])] / scale);
-        g.gp[static_cast<std::size_t>(n)] = v;
-        if (v > 0 && (best < 0 || v > g.gp[static_cast<std::size_t>(best)])) best = n;
-    }
-    if (best >= 0 && g.gp[static_cast<std::size_t>(best)] >= threshold) g.call = classes[best];
-    return g;
-}
-
-double alt_allele_frequency(const std::vector<double>& alpha, const std::vector<int>& allele_copies)
-{
-    double weighted = 0, copies = 0;
-    for (std::size_t j = 0; j < alpha.size() && j < allele_copies.size(); ++j) {
-        weighted += allele_copies[j] * (1 - alpha[j]);
-        copies += allele_copies[j];
-    }
-    return copies > 0 ? weighted / copies : std::numeric_limits<double>::quiet_NaN();
-}
 
 namespace {
 
@@ -149,81 +118,7 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
     return h;
 }
 
-bool is_haploid(const settings& s, const cohort_description& cohorts, int c, int col)
-{
-    if (!s.chrX || s.allow_male_hets) return false;
-    const auto& codes = cohorts.sex[static_cast<std::size_t>(c)];
-    if (static_cast<std::size_t>(col) >= codes.size())
-        inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " + std::to_string(c));
-    return codes[static_cast<std::size_t>(col)] == 1;
-}
-
 }  // namespace
-
-void vcf_values_of(const settings& s, const cohort_description& cohorts, const snp& rec, const params& p,
-                   const std::vector<std::vector<std::array<double, 4>>>& values, double scale, vcf_values& out)
-{
-    out.gt.clear();
-    out.gp.clear();
-    const bool failed = fit_failed(p);
-    // Class k carries 2 - k copies of allele A and k of allele B; a haploid's classes 0 and 2
-    // are A and B. GP lists every genotype of the record's alleles in VCF order, (j, k) with
-    // j <= k at k (k + 1) / 2 + j; those without A or B only are 0.
-    const int a = rec.allele_a, b = rec.allele_b, lo = std::min(a, b), hi = std::max(a, b);
-    const int n_alleles = rec.chrom.empty() ? 2 : static_cast<int>(rec.alleles.size());
-    const int n_genotypes = n_alleles * (n_alleles + 1) / 2;
-    const auto slot = [](int j, int k) { return k * (k + 1) / 2 + j; };
-    std::vector<int> copies(values.size(), 0);
-    for (std::size_t j = 0; j < values.size(); ++j)
-        for_each_individual(cohorts, rec, values[j], failed, input_cohorts_of(s, cohorts, static_cast<int>(j)),
-                            [&](int c, int col, const std::array<double, 4>* v) {
-            const vcf_genotype g = vcf_genotype_of(v, scale, is_haploid(s, cohorts, c, col), s.vcf_threshold);
-            if (v) copies[j] += g.ploidy;
-            const int diploid[3][2] = {{a, a}, {lo, hi}, {b, b}};
-            for (int k = 0; k < 2; ++k) {
-                if (k >= g.ploidy)
-                    out.gt.push_back(bcf_int32_vector_end);
-                else if (g.call < 0)
-                    out.gt.push_back(bcf_gt_missing);
-                else
-                    out.gt.push_back(bcf_gt_unphased(g.ploidy == 1 ? (g.call == 0 ? a : b) : diploid[g.call][k]));
-            }
-            const std::size_t first = out.gp.size();
-            out.gp.resize(first + static_cast<std::size_t>(n_genotypes), 0.0f);
-            float* gp = out.gp.data() + first;
-            const auto set = [&](int at, double value) {
-                if (std::isnan(value))
-                    bcf_float_set_missing(gp[at]);
-                else
-                    gp[at] = static_cast<float>(value);
-            };
-            if (g.n_gp == 0) {
-                bcf_float_set_missing(gp[0]);
-                for (int n = 1; n < n_genotypes; ++n) bcf_float_set_vector_end(gp[n]);
-            } else if (g.ploidy == 1) {
-                set(a, g.gp[0]);
-                set(b, g.gp[1]);
-                for (int n = n_alleles; n < n_genotypes; ++n) bcf_float_set_vector_end(gp[n]);
-            } else {
-                for (int k = 0; k < 3; ++k) set(slot(diploid[k][0], diploid[k][1]), g.gp[static_cast<std::size_t>(k)]);
-            }
-        });
-    // Frequencies of the ALT alleles: B's is the estimate, A's its complement, others' 0.
-    const double af = alt_allele_frequency(p.alpha, copies);
-    out.af.assign(static_cast<std::size_t>(n_alleles - 1), 0.0f);
-    for (int x = 1; x < n_alleles; ++x) {
-        float& f = out.af[static_cast<std::size_t>(x - 1)];
-        if (std::isnan(af) && (x == a || x == b))
-            bcf_float_set_missing(f);
-        else if (x == a || x == b)
-            f = static_cast<float>(x == b ? af : 1 - af);
-    }
-    out.info1.assign(p.info1.begin(), p.info1.end());
-    out.info2.assign(p.info2.begin(), p.info2.end());
-    out.log_posterior = static_cast<float>(p.final_log_posterior);
-    // A failed fit (no individual called, so no AF) has no measures to report either.
-    out.measured = !failed;
-}
 
 struct vcf_writer::state {
     std::string name, index, temporary, temporary_index;
@@ -232,9 +127,9 @@ struct vcf_writer::state {
     std::unique_ptr<bcf_hdr_t, header_deleter> header;
     std::unique_ptr<bcf1_t, record_deleter> rec;
     int rid = -1;
-    long previous = 0;   // position of the record before, on `contig`
-    std::string contig;  // of the record before (empty: text input)
     bool index_after = false;
+    std::vector<std::int32_t> gt;          // the record being written: two per sample
+    std::vector<float> gp, af, info1, info2;
     kstring_t line = KS_INITIALIZE;
     ~state() { ks_free(&line); }
 };
@@ -274,42 +169,73 @@ vcf_writer::vcf_writer(const settings& s, const cohort_description& cohorts, res
 
 vcf_writer::~vcf_writer() = default;
 
-void vcf_writer::write(const snp& snp_rec, const vcf_values& values)
+void vcf_writer::write(const snp_result& r)
 {
     state& v = *state_;
     bcf_hdr_t* h = v.header.get();
     bcf1_t* rec = v.rec.get();
+    const snp& site = r.identity;
+    const vcf_values& values = r.vcf;
+    // The reader has checked every position with -vcf.
     int position = 0;
-    if (!input::parse_int(snp_rec.position, position) || position < 1)
-        fail(v.name, "SNP " + snp_rec.SNP_ID + ": position " + snp_rec.position + " is not a positive integer");
-    // The index needs ascending positions within a contig.
-    if (snp_rec.chrom != v.contig) v.previous = 0, v.contig = snp_rec.chrom;
-    if (position < v.previous)
-        fail(v.name, "SNP " + snp_rec.SNP_ID + " at position " + snp_rec.position + " follows position " +
-                         std::to_string(v.previous) + "; positions must ascend");
-    v.previous = position;
+    if (!input::parse_int(site.position, position) || position < 1)
+        inconsistent_results("SNP " + site.SNP_ID + ": position " + site.position + " is not a positive integer");
+
+    // The record's values as htslib holds them: not a number is missing, and what a sample's
+    // ploidy or an individual left out of the SNP does not fill is the vector's end.
+    const auto to_float = [](double x) {
+        float f = static_cast<float>(x);
+        if (std::isnan(x)) bcf_float_set_missing(f);
+        return f;
+    };
+    v.gt.clear();
+    v.gp.clear();
+    const auto n_genotypes = static_cast<std::size_t>(values.n_genotypes);
+    for (std::size_t i = 0; i < values.samples.size(); ++i) {
+        const vcf_sample& g = values.samples[i];
+        for (int k = 0; k < 2; ++k) {
+            const int allele = g.gt[static_cast<std::size_t>(k)];
+            v.gt.push_back(k >= g.ploidy ? bcf_int32_vector_end : allele < 0 ? bcf_gt_missing : bcf_gt_unphased(allele));
+        }
+        for (std::size_t n = 0; n < n_genotypes; ++n) {
+            float& f = v.gp.emplace_back();
+            if (n < static_cast<std::size_t>(g.n_gp))
+                f = to_float(values.gp[i * n_genotypes + n]);
+            else if (n == 0)
+                bcf_float_set_missing(f);   // an individual not analysed
+            else
+                bcf_float_set_vector_end(f);
+        }
+    }
+    v.af.clear();
+    for (double x : values.af) v.af.push_back(to_float(x));
+    v.info1.assign(r.values.info1.begin(), r.values.info1.end());
+    v.info2.assign(r.values.info2.begin(), r.values.info2.end());
+    const auto log_posterior = static_cast<float>(r.values.final_log_posterior);
+    // A failed fit (no individual called, so no AF) has no measures to report either.
+    const bool measured = !r.failed;
 
     bcf_clear(rec);
-    rec->rid = snp_rec.chrom.empty() ? v.rid : bcf_hdr_name2id(h, snp_rec.chrom.c_str());
-    if (rec->rid < 0) fail(v.name, "SNP " + snp_rec.SNP_ID + ": contig " + snp_rec.chrom + " is not in the input's header");
+    rec->rid = site.chrom.empty() ? v.rid : bcf_hdr_name2id(h, site.chrom.c_str());
+    if (rec->rid < 0) fail(v.name, "SNP " + site.SNP_ID + ": contig " + site.chrom + " is not in the input's header");
     rec->pos = position - 1;
     bcf_float_set_missing(rec->qual);
     std::vector<const char*> alleles;
-    for (const std::string& allele : snp_rec.alleles) alleles.push_back(allele.c_str());
-    if (snp_rec.chrom.empty()) alleles = {snp_rec.allele1.c_str(), snp_rec.allele2.c_str()};
-    const auto n_info = static_cast<int>(values.info1.size());
-    if (bcf_update_id(h, rec, snp_rec.rs.c_str()) != 0 ||
+    for (const std::string& allele : site.alleles) alleles.push_back(allele.c_str());
+    if (site.chrom.empty()) alleles = {site.allele1.c_str(), site.allele2.c_str()};
+    const auto n_info = static_cast<int>(v.info1.size());
+    if (bcf_update_id(h, rec, site.rs.c_str()) != 0 ||
         bcf_update_alleles(h, rec, alleles.data(), static_cast<int>(alleles.size())) != 0 ||
-        bcf_update_info_float(h, rec, "AF", values.af.data(), static_cast<int>(values.af.size())) != 0 ||
-        (values.measured && bcf_update_info_float(h, rec, "INFO1", values.info1.data(), n_info) != 0) ||
-        (values.measured && bcf_update_info_float(h, rec, "INFO2", values.info2.data(), n_info) != 0) ||
-        (values.measured && bcf_update_info_float(h, rec, "LOGPOST", &values.log_posterior, 1) != 0) ||
-        bcf_update_genotypes(h, rec, values.gt.data(), static_cast<int>(values.gt.size())) != 0 ||
-        bcf_update_format_float(h, rec, "GP", values.gp.data(), static_cast<int>(values.gp.size())) != 0)
-        fail(v.name, "cannot write SNP " + snp_rec.SNP_ID);
+        bcf_update_info_float(h, rec, "AF", v.af.data(), static_cast<int>(v.af.size())) != 0 ||
+        (measured && bcf_update_info_float(h, rec, "INFO1", v.info1.data(), n_info) != 0) ||
+        (measured && bcf_update_info_float(h, rec, "INFO2", v.info2.data(), n_info) != 0) ||
+        (measured && bcf_update_info_float(h, rec, "LOGPOST", &log_posterior, 1) != 0) ||
+        bcf_update_genotypes(h, rec, v.gt.data(), static_cast<int>(v.gt.size())) != 0 ||
+        bcf_update_format_float(h, rec, "GP", v.gp.data(), static_cast<int>(v.gp.size())) != 0)
+        fail(v.name, "cannot write SNP " + site.SNP_ID);
     errno = 0;
     if (!v.index_after) {
-        if (bcf_write(v.file.get(), h, rec) != 0) fail(v.name, "cannot write SNP " + snp_rec.SNP_ID);
+        if (bcf_write(v.file.get(), h, rec) != 0) fail(v.name, "cannot write SNP " + site.SNP_ID);
         return;
     }
     // The record's line straight into the compressed stream, blocks cut at their full size
@@ -317,7 +243,7 @@ void vcf_writer::write(const snp& snp_rec, const vcf_values& values)
     v.line.l = 0;
     if (vcf_format(h, rec, &v.line) != 0 ||
         bgzf_write(v.file->fp.bgzf, v.line.s, v.line.l) != static_cast<ssize_t>(v.line.l))
-        fail(v.name, "cannot write SNP " + snp_rec.SNP_ID);
+        fail(v.name, "cannot write SNP " + site.SNP_ID);
 }
 
 void vcf_writer::finish()

@@ -1,5 +1,5 @@
-#include "output/information.hpp"
-
+// The separation measures info1 and info2 of a SNP's final fit: how far apart its neighbouring
+// genotype classes lie along the line through their means, per cohort.
 #include <cmath>
 #include <cstddef>
 #include <iostream>
@@ -7,6 +7,11 @@
 
 #include "state/data.hpp"
 
+namespace {
+
+// Signed position of point p's projection onto the line through the class means a and b,
+// measured from a and positive towards larger first coordinates. Not a number when the two
+// means share their first or their second coordinate (the projection divides by zero).
 double signed_position(const xy& a, const xy& b, const xy& p)
 {
     // Slope and intercept of the line through the two means, then the first coordinate of the
@@ -19,8 +24,6 @@ double signed_position(const xy& a, const xy& b, const xy& p)
     const double d = std::sqrt(dx * dx + dy * dy);
     return a[0] > t ? -d : d;
 }
-
-namespace {
 
 enum class measure { from_points, from_means };
 
