@@ -60,14 +60,7 @@ void write_number(std::ostream& out, double v, bool failed)
 void write_params_line(std::ostream& out, const snp& rec, const params& p, bool failed)
 {
     write_text_fields(out, rec);
-    for (double v : p.alpha) write_number(out, v, failed);
-    for (double v : p.eta) write_number(out, v, failed);
-    for (const auto& means : p.mu)
-        for (const auto& m : means) write_number(out, m[0], failed), write_number(out, m[1], failed);
-    for (double v : p.sigma) write_number(out, v, failed);
-    for (double v : p.varfrac) write_number(out, v, failed);
-    for (const auto& rj : p.r)
-        for (double v : rj) write_number(out, v, failed);
+    for_each_reported_number(p, [&](const std::string&, double v) { write_number(out, v, failed); });
     out << '\n';
 }
 
@@ -84,14 +77,9 @@ std::string params_header(int n_cohorts)
 {
     std::ostringstream out;
     out << "SNP_ID rs position allele1 allele2 ";
-    for (const char* name : {"alpha_", "eta_"})
-        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
-    for (int j = 0; j < n_cohorts; ++j)
-        for (int k = 0; k < 3; ++k) out << "mu_" << j << '_' << k << "_0 mu_" << j << '_' << k << "_1 ";
-    for (const char* name : {"sigma_", "varfrac_"})
-        for (int j = 0; j < n_cohorts; ++j) out << name << j << ' ';
-    for (int j = 0; j < n_cohorts; ++j)
-        for (int k = 0; k < 3; ++k) out << "r_" << j << '_' << k << ' ';
+    cohort_parameters shape;
+    size_cohorts(shape, static_cast<std::size_t>(n_cohorts));
+    for_each_reported_number(shape, [&out](const std::string& name, double) { out << name << ' '; });
     out << '\n';
     return out.str();
 }

@@ -104,8 +104,11 @@ void for_each_individual(const cohort_description& d, const snp& rec, const std:
 
 void check_result_sizes(const params& p, std::size_t n, const snp& rec)
 {
-    if (p.alpha.size() != n || p.eta.size() != n || p.mu.size() != n || p.sigma.size() != n ||
-        p.varfrac.size() != n || p.r.size() != n || p.info1.size() != n || p.info2.size() != n)
+    bool whole = p.info1.size() == n && p.info2.size() == n;
+    for_each_cohort_parameter([&](const char*, reported r, const auto& values) {
+        whole = whole && (r == reported::no || values.size() == n);
+    }, p);
+    if (!whole)
         inconsistent_results("SNP " + rec.SNP_ID + ": result record does not hold " + std::to_string(n) +
                              " cohorts");
 }
@@ -115,12 +118,7 @@ void check_result_sizes(const params& p, std::size_t n, const snp& rec)
 bool fit_failed(const params& p)
 {
     bool finite = std::isfinite(p.final_log_posterior);
-    const auto check = [&finite](double v) { finite = finite && std::isfinite(v); };
-    for (std::size_t j = 0; j < p.alpha.size(); ++j) {
-        for (double v : {p.alpha[j], p.eta[j], p.sigma[j], p.varfrac[j]}) check(v);
-        for (const xy& m : p.mu[j]) check(m[0]), check(m[1]);
-        for (double v : p.r[j]) check(v);
-    }
+    for_each_reported_number(p, [&finite](const std::string&, double v) { finite = finite && std::isfinite(v); });
     return !finite;
 }
 

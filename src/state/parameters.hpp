@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "state/records.hpp"
@@ -73,6 +74,32 @@ void for_each_cohort_parameter(F&& f, Sets&... sets)
     f("sigma", reported::yes, sets.sigma...);
     f("varfrac", reported::yes, sets.varfrac...);
     f("r", reported::yes, sets.r...);
+}
+
+// Calls f(suffix, number) for every number of one cohort's value, in the order the parameter
+// file writes them: the value itself (suffix as given), or for each class k of a per-class value
+// suffix + "_k", and for each coordinate d of a class mean suffix + "_k_d".
+template <class F>
+void for_each_number(double value, const std::string& suffix, F&& f)
+{
+    f(suffix, value);
+}
+template <class T, std::size_t n, class F>
+void for_each_number(const std::array<T, n>& value, const std::string& suffix, F&& f)
+{
+    for (std::size_t i = 0; i < n; ++i) for_each_number(value[i], suffix + '_' + std::to_string(i), f);
+}
+
+// Calls f(column name, number) for every number of the reported values of every cohort, in the
+// parameter file's order: "alpha_0", "alpha_1", ..., "mu_0_0_0", ..., "r_1_2".
+template <class F>
+void for_each_reported_number(const cohort_parameters& p, F&& f)
+{
+    for_each_cohort_parameter([&f](const char* name, reported r, const auto& values) {
+        if (r == reported::no) return;
+        for (std::size_t j = 0; j < values.size(); ++j)
+            for_each_number(values[j], name + ('_' + std::to_string(j)), f);
+    }, p);
 }
 
 // Every per-cohort value of `p` for n cohorts, zero.
