@@ -151,7 +151,7 @@ const option_spec model_options[] = {
     {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
     {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
     {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
-    {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP's position in the file: the same files for any -threads and any split into -snps ranges"},
+    {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP (text: its position among the SNP lines; VCF/BCF: its CHROM, POS, alleles, ALLELE_A and ALLELE_B): the same files for any -threads and any split into -snps ranges or -r regions"},
     {"-verbose", 0, [](settings& d, const option_values&) { d.verbose = true; }, "every SNP's detailed progress on the console (the default when one thread writes to a terminal) instead of one line per finished SNP"},
     {"-pk", 2, [](settings& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
 };
