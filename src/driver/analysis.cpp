@@ -22,14 +22,28 @@
 
 namespace {
 
-// The seed of SNP `number`'s own generator under -snp_seeds: its 32-bit word is the run seed's
-// word plus (number - 1) times 2654435769 (2^32 over the golden ratio, odd), modulo 2^32, so
-// that SNP 1 draws as a run of one SNP with the run's seed and every SNP's draws depend on the
-// SNP's position in the file alone.
-double snp_seed(double run_seed, int number)
+// The seed of a SNP's own generator under -snp_seeds: its 32-bit word is the run seed's word
+// plus a step of the SNP's own, modulo 2^32, so that a SNP draws the same wherever it is
+// analysed: alone, in a -snps range, in -r regions or among threads.
+// - Text input: the step is (number - 1) times 2654435769 (2^32 over the golden ratio, odd),
+//   `number` being the SNP's position among the file's SNP lines, so that SNP 1 draws as a run
+//   of one SNP with the run's seed.
+// - VCF/BCF input, where -r reads records without counting those before them: the step is the
+//   64-bit FNV-1a hash of the text "CHROM:POS:REF:ALT:A:B" (ALT comma-separated; A and B the
+//   ALLELE_A and ALLELE_B indices, in decimal), its high and low halves xor-ed: what makes two
+//   cohorts' records one SNP, and nothing of the file around it.
+double snp_seed(double run_seed, const snp& s, int number, bool vcf_input)
 {
-    const std::uint32_t step = 2654435769u;
-    const std::uint32_t word = MT::seed_word(run_seed) + static_cast<std::uint32_t>(number - 1) * step;
+    std::uint32_t step = static_cast<std::uint32_t>(number - 1) * 2654435769u;
+    if (vcf_input) {
+        std::string identity = s.chrom + ":" + s.position + ":";
+        for (std::size_t a = 0; a < s.alleles.size(); ++a) identity += (a == 0 ? "" : a == 1 ? ":" : ",") + s.alleles[a];
+        identity += ":" + std::to_string(s.allele_a) + ":" + std::to_string(s.allele_b);
+        std::uint64_t hash = 14695981039346656037u;
+        for (const char c : identity) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        step = static_cast<std::uint32_t>(hash >> 32) ^ static_cast<std::uint32_t>(hash);
+    }
+    const std::uint32_t word = MT::seed_word(run_seed) + step;
     // Half a unit above the word: exact in a double and read back as the word by MT.
     return (static_cast<double>(word) + 0.5) / 4294967296.0;
 }
@@ -61,7 +75,7 @@ void analyse_here(const settings& cfg, input::snp_reader& reader, result_writer&
     snp_result out;
     while (reader.next(d.current, d.snp_number)) {
         if (cfg.snp_seeds) {
-            snp_generator.emplace(snp_seed(cfg.seed, d.snp_number));
+            snp_generator.emplace(snp_seed(cfg.seed, d.current, d.snp_number, reader.cohorts().vcf_input));
             Random::Set(*snp_generator);
         }
         analyse(d, out);
@@ -143,7 +157,7 @@ private:
                 console.text.str(std::string());
                 d.current = std::move(j.record);
                 d.snp_number = j.number;
-                MT generator(snp_seed(cfg_.seed, j.number));
+                MT generator(snp_seed(cfg_.seed, d.current, j.number, cohorts_.vcf_input));
                 Random::Set(generator);
                 analyse(d, r.out);
                 r.console = console.text.str();

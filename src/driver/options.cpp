@@ -34,6 +34,19 @@ public:
     int count() const { return count_; }
     std::string text(int i) const { return v_[i]; }
     std::vector<std::string> list() const { return {v_, v_ + count_}; }
+    // Value i split at its commas; an empty piece is refused.
+    std::vector<std::string> comma_list(int i, const char* kind) const
+    {
+        std::vector<std::string> pieces;
+        const std::string_view all(v_[i]);
+        for (std::size_t start = 0;;) {
+            const std::size_t end = std::min(all.find(',', start), all.size());
+            if (end == start) refuse(i, kind);
+            pieces.emplace_back(all.substr(start, end - start));
+            if (end == all.size()) return pieces;
+            start = end + 1;
+        }
+    }
     int integer(int i) const
     {
         int value = 0;
@@ -101,6 +114,7 @@ const option_spec input_options[] = {
     {"-gz", 0, [](settings& d, const option_values&) { d.gz = true; }, "intensity files are gzip-compressed"},
     {"-bz2", 0, [](settings& d, const option_values&) { d.bz2 = true; }, "intensity files are bzip2-compressed"},
     {"-snps", 2, [](settings& d, const option_values& v) { d.first_snp = v.integer(0); d.last_snp = v.integer(1); }, "A B  1-based range of SNPs to analyse (default: all)"},
+    {"-r", 1, [](settings& d, const option_values& v) { d.regions = v.comma_list(0, "CHR[:FROM-TO], comma-separated"); }, "CHR[:FROM-TO],...  analyse only the records whose POS lies in these regions, read through the index of VCF/BCF input (default: all)"},
     {"-i", -1, [](settings& d, const option_values& v) { d.input_files = v.list(); }, "FILE...  one intensity file per cohort"},
     {"-intensities", 1, [](settings& d, const option_values& v) { d.raw_intensities = v.choice(0, {"NORM", "RAW"}) == 1; }, "NORM|RAW  from VCF/BCF input, the normalised FORMAT/NORMX and NORMY or the raw X and Y (default NORM)"},
     {"-scale", 1, [](settings& d, const option_values& v) { d.scale = v.real(0); }, "F  divide every intensity by F, to bring raw-scale data (median x + y far from 1.2) to the priors' scale (default 1)"},
@@ -151,7 +165,7 @@ const option_spec model_options[] = {
     {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
     {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
     {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
-    {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP's position in the file: the same files for any -threads and any split into -snps ranges"},
+    {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP (text: its position among the SNP lines; VCF/BCF: its CHROM, POS, alleles, ALLELE_A and ALLELE_B): the same files for any -threads and any split into -snps ranges or -r regions"},
     {"-verbose", 0, [](settings& d, const option_values&) { d.verbose = true; }, "every SNP's detailed progress on the console (the default when one thread writes to a terminal) instead of one line per finished SNP"},
     {"-pk", 2, [](settings& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
 };
@@ -315,6 +329,12 @@ void check_settings(const settings& d)
         reject("X mode needs one sex file per cohort (-chrX): " + std::to_string(d.input_files.size()) +
                " cohorts, " + std::to_string(d.sex_files.size()) + " sex files");
     if (!(d.scale > 0) || !std::isfinite(d.scale)) reject("-scale must be positive and finite");
+    // Regions choose records by position, -snps by their place in the file; the SNP
+    // information file is read in step with the whole file.
+    if (!d.regions.empty() && (d.first_snp != -1 || d.last_snp != -1))
+        reject("-r and -snps both choose the SNPs to analyse: give one of them");
+    if (!d.regions.empty() && !d.snp_info_file.empty())
+        reject("-f is read line by line in step with the whole intensity files, so it cannot be used with -r");
     if (d.threads < 1 || d.threads > max_threads)
         reject("-threads must lie between 1 and " + std::to_string(max_threads) + ", got " + std::to_string(d.threads));
     if (d.n_starts < 1) reject("-ns must be at least 1, got " + std::to_string(d.n_starts));

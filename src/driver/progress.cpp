@@ -36,12 +36,13 @@ void progress_report::snp_done(int number)
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = elapsed > 0 ? done_ / elapsed : 0;
     double total = read;
-    const double share = reader_.share_read();
+    const double share = reader_.share_read();   // 0: unknown
     if (share > 0) total = std::max(total, read / share);
+    const bool known = share > 0 || cfg_.last_snp > 0;
     if (cfg_.last_snp > 0) total = std::min(total, static_cast<double>(cfg_.last_snp - std::max(cfg_.first_snp, 1) + 1));
     std::ostringstream line;
     line << "SNP " << number << " done: " << done_ << (done_ == 1 ? " SNP, " : " SNPs, ") << std::fixed
          << std::setprecision(2) << rate << " SNPs/s";
-    if (rate > 0 && total > done_) line << ", about " << clock_time((total - done_) / rate) << " left";
+    if (rate > 0 && known && total > done_) line << ", about " << clock_time((total - done_) / rate) << " left";
     out_ << line.str() << std::endl;
 }

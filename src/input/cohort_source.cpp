@@ -20,7 +20,10 @@ input_format format_of_cohorts(const std::vector<std::string>& files)
 std::unique_ptr<cohort_source> open_cohort(const std::string& name, input_format format, const settings& s)
 {
     if (format == input_format::vcf)
-        return std::make_unique<vcf_cohort>(name, s.raw_intensities);
+        return std::make_unique<vcf_cohort>(name, s.raw_intensities, s.regions);
+    if (!s.regions.empty())
+        throw run_error(name + ": -r reads regions of indexed VCF/BCF files, and this is a text file: choose its "
+                        "SNP lines with -snps");
     return std::make_unique<text_cohort>(name, s.gz, s.bz2, s.write_vcf);
 }
 

@@ -70,8 +70,15 @@ snp_reader::snp_reader(const settings& s) : cfg_(s)
     first_number_ = std::max(s.first_snp, 1);
     if (s.last_snp >= first_number_)
         last_number_ = s.last_snp;
-    std::cout << " snp range " << first_number_ << "-" << (last_number_ > 0 ? std::to_string(last_number_) : "end")
-              << std::endl;
+    if (s.regions.empty()) {
+        std::cout << " snp range " << first_number_ << "-" << (last_number_ > 0 ? std::to_string(last_number_) : "end")
+                  << std::endl;
+        return;
+    }
+    std::string list;
+    for (const std::string& region : s.regions) list += (list.empty() ? "" : ",") + region;
+    std::cout << " regions " << list << std::endl;
+    of_regions_ = " in the regions of -r";
 }
 
 // The SNPs before the range are skipped without reading their identities or intensities.
@@ -95,8 +102,8 @@ void snp_reader::ended(std::size_t j) const
     if (j == 0)
         throw run_error(first.name() + ": the selected range starts at SNP " + std::to_string(first_number_) +
                         " but the file holds " + held + " " + first.words().snps);
-    sources_[j]->fail_at_end("the file ends after " + held + " " + sources_[j]->words().snp_lines + ", but " +
-                             first.name() + " holds more; every cohort's file must list the same SNPs");
+    sources_[j]->fail_at_end("the file ends after " + held + " " + sources_[j]->words().snp_lines + of_regions_ +
+                             ", but " + first.name() + " holds more; every cohort's file must list the same SNPs");
 }
 
 // The first cohort's file has ended after next_number_ - 1 SNPs: every other must end there too.
@@ -105,7 +112,7 @@ void snp_reader::check_ended_together() const
     for (std::size_t j = 1; j < sources_.size(); ++j)
         if (sources_[j]->skip())
             sources_[j]->fail("holds more than " + std::to_string(next_number_ - 1) + " " +
-                              sources_[j]->words().snp_lines + ", but " + sources_[0]->name() +
+                              sources_[j]->words().snp_lines + of_regions_ + ", but " + sources_[0]->name() +
                               " holds exactly that many; every cohort's file must list the same SNPs");
 }
 
@@ -154,8 +161,11 @@ bool snp_reader::read(snp& record, int& number)
     for (std::size_t j = 0; j < nc; ++j) {
         cohort_source& source = *sources_[j];
         if (!source.next(sites_[j])) {
-            if (j > 0 || next_number_ == first_number_)
+            if (j > 0 || (next_number_ == first_number_ && of_regions_.empty()))
                 ended(j);
+            // Regions without records are no mistake: a region of a genome may hold no SNP.
+            if (next_number_ == first_number_)
+                std::cerr << "warning: " << printable(source.name()) << " holds no records" << of_regions_ << std::endl;
             check_ended_together();
             done_ = true;
             return false;
@@ -243,6 +253,9 @@ void snp_reader::check_for_vcf(const snp_site& site)
 
 double snp_reader::share_read() const
 {
+    // Regions are read where the index points, so the bytes read do not tell the share.
+    if (!of_regions_.empty())
+        return 0;
     const std::uint64_t size = sources_[0]->size(), read = sources_[0]->bytes_read();
     if (size <= range_start_)
         return 1;

@@ -26,9 +26,9 @@ public:
     snp_reader& operator=(const snp_reader&) = delete;
 
     // Reads the next SNP of the range into `record`, with its 1-based position among the SNPs
-    // of the files; false after the last. The range ends at the settings' last SNP or at the end
-    // of the files, which must then end together; a range that starts beyond the end is an
-    // error. Every cohort's SNP must be the first's (a different name is only told), and with
+    // of the files (with -r, among those of the regions); false after the last. The range ends
+    // at the settings' last SNP or at the end of the files (or regions), which must then end
+    // together; a range that starts beyond the end is an error, regions without records are not. Every cohort's SNP must be the first's (a different name is only told), and with
     // -vcf each contig's SNPs must come together with ascending positions. Intensities are
     // divided by the -scale divisor as they are read. The SNPs read ahead come first.
     bool next(snp& record, int& number);
@@ -39,7 +39,7 @@ public:
     int snps_read() const { return started_ ? next_number_ - first_number_ : 0; }
 
     // The share, from 0 to 1, of the first cohort's file (as stored) between the first SNP of
-    // the range and the end that has been read.
+    // the range and the end that has been read; 0 (unknown) with -r.
     double share_read() const;
 
     const cohort_description& cohorts() const { return cohorts_; }
@@ -65,6 +65,7 @@ private:
     std::vector<std::string> finished_contigs_;  // with -vcf: the contigs so far, the last open
     std::int64_t previous_position_ = 0;         // with -vcf: of the SNP before, on its contig
     std::uint64_t range_start_ = 0;              // bytes of the first file before the range
+    std::string of_regions_;                     // with -r, what the counts in messages are of
     std::string key_;                            // of the SNP information line
     std::vector<snp> ahead_;                     // read ahead, the last read; of those, handed out:
     std::size_t taken_ = 0;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "input/quiet_htslib.hpp"
+#include "input/vcf_regions.hpp"
 #include "state/error.hpp"
 
 namespace {
@@ -53,7 +54,7 @@ struct vcf_cohort::state {
     }
 };
 
-vcf_cohort::vcf_cohort(const std::string& name, bool raw)
+vcf_cohort::vcf_cohort(const std::string& name, bool raw, const std::vector<std::string>& regions)
     : cohort_source(name, vcf_words), raw_(raw), state_(std::make_unique<state>())
 {
     quiet_htslib quiet;
@@ -69,6 +70,7 @@ vcf_cohort::vcf_cohort(const std::string& name, bool raw)
     const int n = bcf_hdr_nsamples(s.header);
     if (n < 1) throw run_error(name + ": the VCF/BCF header names no samples");
     for (int i = 0; i < n; ++i) samples_.emplace_back(s.header->samples[i]);
+    if (!regions.empty()) regions_ = std::make_unique<vcf_regions>(name, s.file, s.header, regions);
 }
 
 vcf_cohort::~vcf_cohort() = default;
@@ -84,6 +86,11 @@ std::vector<std::pair<std::string, std::uint64_t>> vcf_cohort::contigs() const
     return out;
 }
 
+std::string vcf_cohort::where() const
+{
+    return name_ + ": record " + std::to_string(record_) + (regions_ ? " of the regions" : "");
+}
+
 std::string vcf_cohort::snp_place() const
 {
     std::string place = where();
@@ -96,7 +103,7 @@ std::string vcf_cohort::snp_place() const
 bool vcf_cohort::read()
 {
     quiet_htslib quiet;
-    const int r = bcf_read(state_->file, state_->header, state_->rec);
+    const int r = regions_ ? regions_->read(state_->rec) : bcf_read(state_->file, state_->header, state_->rec);
     if (r == -1) return false;
     ++record_;
     if (r < 0 || state_->rec->errcode != 0) fail("cannot be read: corrupt or truncated VCF/BCF data");

@@ -17,13 +17,17 @@ namespace input {
 // that is not regular or cannot be read: the text reader then reports why.
 bool is_variant_file(const std::string& name);
 
-// One cohort's VCF or BCF, read record by record. A record's site: SNP_ID its ID (CHROM:POS when
-// that is "."), rs its ID, position its POS, allele1 and allele2 its A and B alleles.
+class vcf_regions;
+
+// One cohort's VCF or BCF, read record by record: all of them, or those of the regions of -r
+// through the file's index (vcf_regions). A record's site: SNP_ID its ID (CHROM:POS when that
+// is "."), rs its ID, position its POS, allele1 and allele2 its A and B alleles.
 class vcf_cohort : public cohort_source {
 public:
-    // Opens the file and reads its header; `raw`: X and Y rather than NORMX and NORMY.
-    // Throws run_error naming the file when it cannot be read or has no samples.
-    vcf_cohort(const std::string& name, bool raw);
+    // Opens the file and reads its header; `raw`: X and Y rather than NORMX and NORMY;
+    // `regions`: those of -r, or none for every record. Throws run_error naming the file when
+    // it cannot be read, has no samples, or has no index to read the regions through.
+    vcf_cohort(const std::string& name, bool raw, const std::vector<std::string>& regions);
     ~vcf_cohort() override;
 
     std::vector<std::pair<std::string, std::uint64_t>> contigs() const override;
@@ -44,7 +48,8 @@ public:
     const std::string& snp_name(const snp_site& site) const override { return site.rs; }
     std::string identity(const snp_site& site) const override;
     std::string snp_label(const snp_site&) const override { return {}; }
-    std::string where() const override { return name_ + ": record " + std::to_string(record_); }
+    // Records are counted from the first of the regions, if any.
+    std::string where() const override;
 
 private:
     std::string snp_place() const override;
@@ -54,6 +59,7 @@ private:
     struct state;
     bool raw_;
     std::unique_ptr<state> state_;
+    std::unique_ptr<vcf_regions> regions_;   // null: every record
     std::uint64_t size_ = 0;
     long record_ = 0;
 };

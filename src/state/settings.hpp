@@ -20,6 +20,7 @@ struct settings {
     bool gz = false, bz2 = false;
     std::string snp_info_file;                      // empty: none
     int first_snp = -1, last_snp = -1;              // 1-based range; below 1: from the start, to the end
+    std::vector<std::string> regions;               // -r, each CHR[:FROM-TO] as given; empty: the whole files
     double scale = 1;                               // every intensity is divided by it as read
     bool raw_intensities = false;                   // VCF/BCF input: X and Y rather than NORMX and NORMY
     std::vector<std::string> sex_files;

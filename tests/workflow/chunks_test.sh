@@ -1,4 +1,4 @@
-# The workflow's chunk ranges (workflow/chunks.py), and the merging of result
+# The workflow's chunk ranges and regions (workflow/chunks.py), and the merging of result
 # kinds that the example run does not write (workflow/merge_chunks.py): sample files, a VCF
 # with its index, and an unknown file, which must stop the merge.
 set -euo pipefail
@@ -9,10 +9,20 @@ work=${TARVIX_WORK_DIR:?}
 rm -rf "$work" && mkdir -p "$work"
 flow=$TARVIX_SOURCE_DIR/workflow
 
-/usr/bin/python3 - "$flow" <<'EOF' || fail "chunk ranges"
+# Sites-only BCFs for the region chunks: contig a of 5000 bp (in the header) with 7 records,
+# contig b of unknown length with 7 records, two of them at position 40, and contig c with 2.
+{ printf '##fileformat=VCFv4.2\n##contig=<ID=a,length=5000>\n##contig=<ID=b>\n##contig=<ID=c>\n'
+  printf '#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n'
+  for p in 10 20 30 1000 2000 3000 4000; do printf 'a\t%s\t.\tA\tG\t.\t.\t.\n' $p; done
+  for p in 10 20 40 40 50 60 70; do printf 'b\t%s\t.\tA\tG\t.\t.\t.\n' $p; done
+  for p in 5 6; do printf 'c\t%s\t.\tA\tG\t.\t.\t.\n' $p; done; } | bcftools view --no-version -Ob -o "$work/sites.bcf"
+cp "$work/sites.bcf" "$work/unindexed.bcf" && bcftools index "$work/sites.bcf"
+
+/usr/bin/python3 - "$flow" "$work" <<'EOF' || fail "chunk ranges"
 import sys
 sys.path.insert(0, sys.argv[1])
-from chunks import chunk_count, chunk_range
+from chunks import chunk_count, chunk_range, count_snps, indexed, pieces, region_chunks, variant_file
+work = sys.argv[2]
 
 assert [chunk_range(c, 5) for c in range(chunk_count(12, 5))] == [(1, 5), (6, 10), (11, 15)]
 assert chunk_count(12, 12) == 1 and chunk_range(0, 12) == (1, 12)
@@ -24,6 +34,16 @@ for bad in ((0, 5), (12, 0)):
         raise SystemExit(f"chunk_count{bad} accepted")
     except ValueError:
         pass
+
+# Regions: a contig of known length in equal stretches, one of unknown length after every third
+# record (a cut inside records at one position moves past them), a short contig whole.
+assert pieces([]) == ["1-"] and pieces([5, 1, 5, 9]) == ["1-4", "5-8", "9-"]
+assert region_chunks(f"{work}/sites.bcf", 3) == [
+    "a:1-1667", "a:1668-3334", "a:3335-", "b:1-49", "b:50-69", "b:70-", "c"], region_chunks(f"{work}/sites.bcf", 3)
+assert region_chunks(f"{work}/sites.bcf", 7) == ["a", "b", "c"]
+assert count_snps(f"{work}/unindexed.bcf", "") == 16
+assert variant_file(f"{work}/unindexed.bcf") and not variant_file(f"{sys.argv[1]}/config.yaml")
+assert indexed(f"{work}/sites.bcf") and not indexed(f"{work}/unindexed.bcf")
 
 EOF
 

@@ -1,6 +1,7 @@
-# The chunked Snakemake workflow on the bundled example: 12 SNPs in chunks of 5 (the last one
-# short) on 2 cores. The merged files must be those of one run over all SNPs with the same seed,
-# byte for byte, and an unchanged re-run must do nothing.
+# The chunked Snakemake workflow on 2 cores: the bundled example, 12 SNPs of text in chunks of 5
+# (the last one short), and the same SNPs as indexed BCF on two contigs of 7 and 5 records in
+# regions of about 3 records, each read through the index. The merged files must be those of one
+# run over all SNPs with the same seed, byte for byte, and an unchanged re-run must do nothing.
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -10,46 +11,65 @@ rm -rf "$work" && mkdir -p "$work"
 src=$TARVIX_SOURCE_DIR
 small=(-ns 1 -nmax 20 -b 20 -n 60 -test 1 -vcf -chr 1)
 
-cat >"$work/config.yaml" <<EOF
+# The example as BCF: SNPs 1-7 on contig 1, 8-12 on contig 2, each file with its CSI index.
+for j in 0 1; do
+  gzip -cd "$src/examples/cohort$j.txt.gz" >"$work/text$j.txt"
+  { "$src/scripts/intensities_to_vcf.sh" <(head -n 8 "$work/text$j.txt") 1 | sed 's/^##contig=<ID=1>/&\n##contig=<ID=2>/'
+    "$src/scripts/intensities_to_vcf.sh" <(sed 2,8d "$work/text$j.txt") 2 | grep -v '^#'; } |
+    bcftools view --no-version -Ob -o "$work/c$j.bcf" && bcftools index "$work/c$j.bcf"
+done
+
+check() {  # check NAME INPUTS COMPRESSION SNP_INFO CHUNK_SIZE CHUNKS INPUT_OPTIONS...: the workflow in NAME/
+  local name=$1 dir=$work/$1 chunks=$6
+  mkdir -p "$dir/single"
+  cat >"$dir/config.yaml" <<EOF
 tarvix: $TARVIX_BINARY
-inputs: [$src/examples/cohort0.txt.gz, $src/examples/cohort1.txt.gz]
-compression: "-gz"
-snp_info: $src/examples/snpinfo.txt
+inputs: [$2]
+compression: "$3"
+snp_info: "$4"
 sex_files: []
 n_snps: 0
-chunk_size: 5
+chunk_size: $5
 seed: 0.3
 options: "${small[*]}"
 prefix: merged/run
 work: chunked
 EOF
+  shift 6
+  flow() { snakemake -s "$src/workflow/Snakefile" --configfile "$dir/config.yaml" -d "$dir" --cores 2 "$@"; }
+  flow >"$dir/snakemake.log" 2>&1 || { cat "$dir/snakemake.log" >&2; fail "$name: the workflow failed"; }
+  "$TARVIX_BINARY" "$@" -seed 0.3 -snp_seeds "${small[@]}" -o "$dir/single/run" >/dev/null
 
-flow() { snakemake -s "$src/workflow/Snakefile" --configfile "$work/config.yaml" -d "$work" --cores 2 "$@"; }
-flow >"$work/snakemake.log" 2>&1 || { cat "$work/snakemake.log" >&2; fail "the workflow failed"; }
+  # The files of one run over all SNPs, byte for byte, listed in the manifest.
+  expected=$(cd "$dir/single" && ls)
+  [ "$(cd "$dir/merged" && ls)" = "$expected" ] ||
+    fail "$name: merged files $(cd "$dir/merged" && ls | xargs) differ from a single run's: $(echo $expected)"
+  [ "$(xargs -n1 basename <"$dir/chunked/merged.txt" | sort)" = "$(echo "$expected" | sort)" ] ||
+    fail "$name: the manifest does not list the merged files: $(cat "$dir/chunked/merged.txt")"
+  [ "$(ls "$dir/chunked/chunks" | sort -n | xargs)" = "$chunks" ] ||
+    fail "$name: expected chunks $chunks, found $(ls "$dir/chunked/chunks" | xargs)"
+  for file in $expected; do
+    cmp -s "$dir/merged/$file" "$dir/single/$file" || fail "$name: $file differs from a single run's"
+  done
+  [ "$(bcftools index -n "$dir/merged/run.vcf.gz")" = 12 ] || fail "$name: the merged VCF's index does not count 12 records"
 
-inputs=(-gz -i "$src/examples/cohort0.txt.gz" "$src/examples/cohort1.txt.gz" -f "$src/examples/snpinfo.txt")
-mkdir -p "$work/single"
-"$TARVIX_BINARY" "${inputs[@]}" -seed 0.3 -snp_seeds "${small[@]}" -o "$work/single/run" >/dev/null
+  # An unchanged workflow has nothing to do, and a re-run rewrites nothing.
+  before=$(cd "$dir" && stat -c '%n %y' merged/* chunked/merged.txt chunked/chunks/*/*)
+  flow -n >"$dir/dry.log" 2>&1 || fail "$name: the dry run failed"
+  grep -q "Nothing to be done" "$dir/dry.log" || { cat "$dir/dry.log" >&2; fail "$name: an unchanged workflow has work to do"; }
+  flow >"$dir/again.log" 2>&1 || fail "$name: the re-run failed"
+  grep -q "Nothing to be done" "$dir/again.log" || { cat "$dir/again.log" >&2; fail "$name: the re-run did work"; }
+  [ "$(cd "$dir" && stat -c '%n %y' merged/* chunked/merged.txt chunked/chunks/*/*)" = "$before" ] ||
+    fail "$name: the re-run rewrote files"
+}
 
-# The files of one run over all SNPs, byte for byte, listed in the manifest.
-expected=$(cd "$work/single" && ls)
-[ "$(cd "$work/merged" && ls)" = "$expected" ] ||
-  fail "merged files $(cd "$work/merged" && ls | xargs) differ from a single run's: $(echo $expected)"
-[ "$(xargs -n1 basename <"$work/chunked/merged.txt" | sort)" = "$(echo "$expected" | sort)" ] ||
-  fail "the manifest does not list the merged files: $(cat "$work/chunked/merged.txt")"
-[ "$(ls "$work/chunked/chunks" | xargs)" = "0 1 2" ] || fail "expected chunks 0 1 2, found $(ls "$work/chunked/chunks" | xargs)"
-for name in $expected; do
-  cmp -s "$work/merged/$name" "$work/single/$name" || fail "$name differs from a single run's"
-done
-[ "$(bcftools index -n "$work/merged/run.vcf.gz")" = 12 ] || fail "the merged VCF's index does not count 12 records"
+check text "$src/examples/cohort0.txt.gz, $src/examples/cohort1.txt.gz" -gz "$src/examples/snpinfo.txt" 5 "0 1 2" \
+  -gz -i "$src/examples/cohort0.txt.gz" "$src/examples/cohort1.txt.gz" -f "$src/examples/snpinfo.txt"
+check bcf "$work/c0.bcf, $work/c1.bcf" "" "" 3 "0 1 2 3 4" -i "$work/c0.bcf" "$work/c1.bcf"
 
-# An unchanged workflow has nothing to do, and a re-run rewrites nothing.
-before=$(cd "$work" && stat -c '%n %y' merged/* chunked/merged.txt chunked/chunks/*/*)
-flow -n >"$work/dry.log" 2>&1 || fail "the dry run failed"
-grep -q "Nothing to be done" "$work/dry.log" || { cat "$work/dry.log" >&2; fail "an unchanged workflow has work to do"; }
-flow >"$work/again.log" 2>&1 || fail "the re-run failed"
-grep -q "Nothing to be done" "$work/again.log" || { cat "$work/again.log" >&2; fail "the re-run did work"; }
-[ "$(cd "$work" && stat -c '%n %y' merged/* chunked/merged.txt chunked/chunks/*/*)" = "$before" ] ||
-  fail "the re-run rewrote files"
-
-echo "workflow: 3 chunks merged like a single run; re-run did nothing"
+# The regions cut after every third record of a contig; the chunks analysed every SNP once.
+cuts=($(bcftools query -f '%CHROM %POS\n' "$work/c0.bcf" | awk '$1 == 1 && (NR == 4 || NR == 7) { print $2 } $1 == 2 && NR == 11 { print $2 }'))
+expected="-r 1:1-$((cuts[0] - 1)) -r 1:${cuts[0]}-$((cuts[1] - 1)) -r 1:${cuts[1]}- -r 2:1-$((cuts[2] - 1)) -r 2:${cuts[2]}-"
+[ "$(xargs <"$work/bcf/chunked/chunks.txt")" = "$expected" ] || fail "bcf: regions $(xargs <"$work/bcf/chunked/chunks.txt"), expected $expected"
+[ "$(cat "$work"/bcf/chunked/logs/chunk_*.log | grep -c '^SNP [0-9]* done')" = 12 ] || fail "bcf: the chunks did not analyse 12 SNPs"
+echo "workflow: 3 text chunks and 5 BCF region chunks merged like a single run; re-runs did nothing"
