@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "numeric/elementary.hpp"
 #include "numeric/format.hpp"
@@ -81,79 +82,56 @@ template <class T>
     return pick(inside, f, splat<T>(0.0));
 }
 
-constexpr int two_sided_limit = AsymTable::end_slot;
-
-// The edges of one side of a two-sided gamma table outwards from the mode, laid as lay_strips
-// lays them (x + 0.01 / density, or x - 0.01 / density): n with a positive density, then the
-// one whose density is 0 (n = two_sided_limit: the side does not fit).
-struct strip_chain {
-    double x[two_sided_limit], f[two_sided_limit];
-    int n;
-};
-
-// Lays the sides of one or two gamma tables (V = vec2 or vec4) at once: lane 2t the right-hand
-// side of table t, lane 2t + 1 its left-hand side, each from the mode alpha - 1 in steps of
-// +-0.01 / density, until every lane has met a density that is not positive (a finished lane
-// keeps its place) or one side does not fit.
+// Lays the sides of one or two gamma tables (V = vec2 or vec4) at once into their rows: lane 2t
+// the right-hand side of table t, lane 2t + 1 its left-hand side, each from the mode alpha - 1 in
+// steps of +-0.01 / density (as lay_strips lays them), until every lane has met a density that is
+// not positive or every row is laid. A finished lane keeps its place, so its later rows repeat
+// its last edge. Sets each table's strips right and left of the mode (a side that does not fit
+// counts all its rows); gamma_table_fits judges them.
 template <class V>
-[[gnu::always_inline]] inline void lay_gamma_chains(const Gamma2* const* tables, strip_chain* chains)
+[[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* tables)
 {
     constexpr int lanes = sizeof(V) / sizeof(double);
     V x, step, alpha_less_one, log_gamma;
     for (int l = 0; l < lanes; ++l) {
-        const Gamma2& g = *tables[l / 2];
+        const Gamma2& g = *gens[l / 2];
         x[l] = alpha_less_one[l] = g.shape() - 1.0;
         step[l] = (l % 2 == 0 ? 1.0 : -1.0) * two_sided_area;
         log_gamma[l] = g.log_gamma();
     }
-    V xs[two_sided_limit], fs[two_sided_limit];
     auto open = x == x;
     auto laid = open & 0;   // edges with a positive density, per lane
-    int steps = 0;
-    while (steps < two_sided_limit) {
+    for (int row = 0; row < AsymTable::rows; ++row) {
         const V f = gamma_density(x, alpha_less_one, log_gamma);
-        xs[steps] = x, fs[steps] = f;
-        ++steps;
+        for (int t = 0; t < lanes / 2; ++t) {
+            const vec2 xt{x[2 * t], x[2 * t + 1]}, ft{f[2 * t], f[2 * t + 1]};
+            std::memcpy(tables[t]->x[row], &xt, sizeof xt);
+            std::memcpy(tables[t]->f[row], &ft, sizeof ft);
+        }
         open &= ~(f <= 0.0);
         laid -= open;
         if (!any_of(open)) break;
         x = pick(open, x + step / f, x);
     }
-    for (int l = 0; l < lanes; ++l) {
-        strip_chain& c = chains[l];
-        c.n = static_cast<int>(laid[l]);
-        for (int k = 0; k < steps && k <= c.n; ++k) c.x[k] = xs[k][l], c.f[k] = fs[k][l];
+    for (int t = 0; t < lanes / 2; ++t) {
+        tables[t]->right = static_cast<int>(laid[2 * t]);
+        tables[t]->strips = static_cast<int>(laid[2 * t] + laid[2 * t + 1]);
+        tables[t]->xi = tables[t]->strips;
     }
 }
 
-void lay_one_baseline(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec2>(t, c); }
-WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec2>(t, c); }
-void lay_two_baseline(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec4>(t, c); }
-WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec4>(t, c); }
+void lay_one_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2>(g, t); }
+WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2>(g, t); }
+void lay_two_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4>(g, t); }
+WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4>(g, t); }
 
-// The two-sided table of Gamma(alpha) from its sides: the right-hand edges, then the left-hand
-// ones starting over at the mode where the right-hand end point was (which goes to the
-// reserved slot). Throws when a side does not fit or there are too few strips.
-AsymTable gamma_table(const strip_chain& right, const strip_chain& left, double alpha)
+// Throws when a side of the laid table of Gamma(alpha) did not fit, the two together need more
+// strips than a table holds, or there are too few strips.
+void check_gamma_table(const AsymTable& t, double alpha)
 {
     const table_label label{"gamma shape", alpha};
-    const int i = right.n;
-    if (i >= two_sided_limit) too_large(label, two_sided_limit);
-    AsymTable t;
-    t.mode = alpha - 1.0;
-    std::copy(right.x, right.x + i + 1, t.sx);
-    std::copy(right.f, right.f + i + 1, t.sfx);
-    t.last_right = i - 1;
-    t.sx[AsymTable::end_slot] = t.sx[i];
-    t.sfx[AsymTable::end_slot] = 0.0;
-    const int j = i + left.n;
-    if (j >= two_sided_limit) too_large(label, two_sided_limit);
-    std::copy(left.x, left.x + left.n + 1, t.sx + i);
-    std::copy(left.f, left.f + left.n + 1, t.sfx + i);
-    check_enough(label, j, AsymTable::min_strips);
-    t.strips = j;
-    t.xi = j;
-    return t;
+    if (t.strips >= AsymTable::rows) too_large(label, AsymTable::rows);
+    check_enough(label, t.strips, AsymTable::min_strips);
 }
 
 }  // namespace
@@ -199,10 +177,12 @@ double draw_two_sided(const AsymTable& t, const Random& target)
         const int k = static_cast<int>(std::floor(u1 * t.xi));
         const double u2 = Random::base_draw();
         const double u3 = Random::base_draw();
-        const int far = k == t.last_right ? AsymTable::end_slot : k + 1;
-        const double x = t.sx[k] + u2 * (t.sx[far] - t.sx[k]);
-        const double y = u3 * t.sfx[k];
-        if (y < t.sfx[far] || y < target.Density(x))
+        const int side = k < t.right ? 0 : 1;
+        const int s = k < t.right ? k : k - t.right;
+        const double x0 = t.x[s][side], x1 = t.x[s + 1][side];
+        const double x = x0 + u2 * (x1 - x0);
+        const double y = u3 * t.f[s][side];
+        if (y < t.f[s + 1][side] || y < target.Density(x))
             return x;
     }
 }
@@ -249,7 +229,12 @@ double Gamma1::Next() { return portable::pow(PosGen::Next(), inv_alpha_); }
 
 const PosTable& Gamma1::table()
 {
-    return gamma1_tables().find(alpha_, [this] { return build(table_label{"gamma shape", alpha_}); });
+    table_cache<PosTable>& cache = gamma1_tables();
+    if (const PosTable* t = cache.lookup(alpha_)) return *t;
+    PosTable& t = cache.claim(alpha_);
+    t = build(table_label{"gamma shape", alpha_});
+    cache.keep(t);
+    return t;
 }
 const char* Gamma1::Name() const { return "Gamma1"; }
 
@@ -294,12 +279,15 @@ double Gamma2::log_gamma() const
 
 const AsymTable& Gamma2::table()
 {
-    return gamma2_tables().find(alpha_, [this] {
-        const Gamma2* const tables[] = {this};
-        strip_chain sides[2];
-        (wide_lanes_active() ? lay_one_wide : lay_one_baseline)(tables, sides);
-        return gamma_table(sides[0], sides[1], alpha_);
-    });
+    table_cache<AsymTable>& cache = gamma2_tables();
+    if (const AsymTable* t = cache.lookup(alpha_)) return *t;
+    AsymTable& t = cache.claim(alpha_);
+    const Gamma2* const gens[] = {this};
+    AsymTable* const tables[] = {&t};
+    (wide_lanes_active() ? lay_one_wide : lay_one_baseline)(gens, tables);
+    check_gamma_table(t, alpha_);
+    cache.keep(t);
+    return t;
 }
 
 const char* Gamma2::Name() const { return "Gamma2"; }
@@ -317,16 +305,19 @@ std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b)
         const double x = a.Next();
         return {x, b.Next()};
     }
-    // The tables enter the cache, and a build error is thrown, when the draw that needs the
-    // table comes, as in a.Next() and b.Next().
-    const Gamma2* const tables[] = {ga, gb};
-    strip_chain sides[4];
-    (wide_lanes_active() ? lay_two_wide : lay_two_baseline)(tables, sides);
-    const double x =
-        draw_two_sided(cache.find(ga->shape(), [&] { return gamma_table(sides[0], sides[1], ga->shape()); }), *ga);
-    const double y =
-        draw_two_sided(cache.find(gb->shape(), [&] { return gamma_table(sides[2], sides[3], gb->shape()); }), *gb);
-    return {x, y};
+    // Both tables are laid now; each enters the cache, and a build error is thrown, when the
+    // draw that needs it comes, as in a.Next() and b.Next().
+    AsymTable& ta = cache.claim(ga->shape());
+    AsymTable& tb = cache.claim(gb->shape());
+    const Gamma2* const gens[] = {ga, gb};
+    AsymTable* const tables[] = {&ta, &tb};
+    (wide_lanes_active() ? lay_two_wide : lay_two_baseline)(gens, tables);
+    check_gamma_table(ta, ga->shape());
+    cache.keep(ta);
+    const double x = draw_two_sided(ta, *ga);
+    check_gamma_table(tb, gb->shape());
+    cache.keep(tb);
+    return {x, draw_two_sided(tb, *gb)};
 }
 
 Gamma::choice Gamma::choose(double shape)

@@ -28,20 +28,19 @@ struct PosTable {
     double sfx[capacity] = {};  // density at each edge
 };
 
-// A table of strips running outwards from the mode on both sides: entries 0 ... last_right
-// go right from the mode, entries last_right + 1 ... strips - 1 go left from it (entry
-// last_right + 1 is the mode again). The outer edge of the last right-hand strip is kept in
-// the reserved entry `end_slot`.
+// A table of strips running outwards from the mode on both sides, the two sides laid side by
+// side: row s holds edge s of the right-hand side in column 0 and edge s of the left-hand side in
+// column 1, edge 0 being the mode in both. Strip k < right lies between right-hand edges k and
+// k + 1, strip right + m between left-hand edges m and m + 1; the outer edge of each side's last
+// strip has density 0.
 struct AsymTable {
-    static constexpr int capacity = 121;
-    static constexpr int end_slot = 120;
+    static constexpr int rows = 120;
     static constexpr int min_strips = 100;
-    double mode = 0;
     int strips = 0;
+    int right = 0;           // strips right of the mode
     double xi = 0;           // strips, as the strip index scale
-    int last_right = -1;     // index of the last strip right of the mode
-    double sx[capacity] = {};
-    double sfx[capacity] = {};
+    double x[rows][2];       // strip edges
+    double f[rows][2];       // density at each edge
 };
 
 // What a table is built for, named in error messages: a distribution and, for gamma tables,
