@@ -44,6 +44,9 @@ table_cache<PosTable>& gamma1_tables()
     return cache;
 }
 
+// A batch of gamma draws needs no more tables than a set of the cache holds (see draw_gammas).
+static_assert(max_gamma_batch <= table_cache<AsymTable>::set_size);
+
 table_cache<AsymTable>& gamma2_tables()
 {
     static thread_local table_cache<AsymTable> cache;
@@ -87,7 +90,7 @@ template <class T>
 // steps of +-0.01 / density (as lay_strips lays them), until every lane has met a density that is
 // not positive or every row is laid. A finished lane keeps its place, so its later rows repeat
 // its last edge. Sets each table's strips right and left of the mode (a side that does not fit
-// counts all its rows); gamma_table_fits judges them.
+// counts all its rows); check_gamma_table judges them.
 template <class V>
 [[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* tables)
 {
@@ -124,6 +127,15 @@ void lay_one_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_s
 WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2>(g, t); }
 void lay_two_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4>(g, t); }
 WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4>(g, t); }
+
+// Lays the tables of n gamma generators, two at a time.
+void lay_gamma_tables(const Gamma2* const* gens, AsymTable* const* tables, int n)
+{
+    const bool wide = wide_lanes_active();
+    for (int i = 0; i < n; i += 2)
+        (n - i == 1 ? (wide ? lay_one_wide : lay_one_baseline) : (wide ? lay_two_wide : lay_two_baseline))(
+            gens + i, tables + i);
+}
 
 // Throws when a side of the laid table of Gamma(alpha) did not fit, the two together need more
 // strips than a table holds, or there are too few strips.
@@ -284,7 +296,7 @@ const AsymTable& Gamma2::table()
     AsymTable& t = cache.claim(alpha_);
     const Gamma2* const gens[] = {this};
     AsymTable* const tables[] = {&t};
-    (wide_lanes_active() ? lay_one_wide : lay_one_baseline)(gens, tables);
+    lay_gamma_tables(gens, tables, 1);
     check_gamma_table(t, alpha_);
     cache.keep(t);
     return t;
@@ -295,29 +307,50 @@ double Gamma2::Density(double x) const { return gamma_density(x, alpha_ - 1.0, l
 double Gamma2::Mean() const { return alpha_; }
 double Gamma2::Variance() const { return alpha_; }
 
-std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b)
+void draw_gammas(Gamma* const* g, int n, double* out)
 {
-    auto* const ga = dynamic_cast<Gamma2*>(&a.generator());
-    auto* const gb = dynamic_cast<Gamma2*>(&b.generator());
     table_cache<AsymTable>& cache = gamma2_tables();
-    if (ga == nullptr || gb == nullptr || ga->shape() == gb->shape() || cache.contains(ga->shape()) ||
-        cache.contains(gb->shape())) {
-        const double x = a.Next();
-        return {x, b.Next()};
+    Gamma2* two_sided[max_gamma_batch];
+    const AsymTable* table[max_gamma_batch];   // of each two-sided draw
+    bool laid_here[max_gamma_batch];           // the draw that first needs a table laid here
+    const Gamma2* to_lay[max_gamma_batch];
+    AsymTable* into[max_gamma_batch];
+    int laying = 0;
+    // Every cached table is found before any is claimed: with no more tables in a batch than a
+    // cache set has ways, a claim then never takes a table the batch needs.
+    for (int i = 0; i < n; ++i) {
+        two_sided[i] = dynamic_cast<Gamma2*>(&g[i]->generator());
+        table[i] = nullptr;
+        laid_here[i] = false;
+        if (two_sided[i] == nullptr) continue;
+        for (int e = 0; e < i && table[i] == nullptr; ++e)
+            if (two_sided[e] != nullptr && two_sided[e]->shape() == two_sided[i]->shape()) table[i] = table[e];
+        if (table[i] == nullptr) table[i] = cache.lookup(two_sided[i]->shape());
     }
-    // Both tables are laid now; each enters the cache, and a build error is thrown, when the
-    // draw that needs it comes, as in a.Next() and b.Next().
-    AsymTable& ta = cache.claim(ga->shape());
-    AsymTable& tb = cache.claim(gb->shape());
-    const Gamma2* const gens[] = {ga, gb};
-    AsymTable* const tables[] = {&ta, &tb};
-    (wide_lanes_active() ? lay_two_wide : lay_two_baseline)(gens, tables);
-    check_gamma_table(ta, ga->shape());
-    cache.keep(ta);
-    const double x = draw_two_sided(ta, *ga);
-    check_gamma_table(tb, gb->shape());
-    cache.keep(tb);
-    return {x, draw_two_sided(tb, *gb)};
+    for (int i = 0; i < n; ++i) {
+        if (two_sided[i] == nullptr || table[i] != nullptr) continue;
+        AsymTable& t = cache.claim(two_sided[i]->shape());
+        for (int e = i; e < n; ++e)
+            if (two_sided[e] != nullptr && table[e] == nullptr && two_sided[e]->shape() == two_sided[i]->shape())
+                table[e] = &t;
+        laid_here[i] = true;
+        to_lay[laying] = two_sided[i];
+        into[laying++] = &t;
+    }
+    if (laying > 0) lay_gamma_tables(to_lay, into, laying);
+    // Each laid table enters the cache, and a build error is thrown, when the draw that needs it
+    // comes, as in g[0]->Next(), g[1]->Next(), ...
+    for (int i = 0; i < n; ++i) {
+        if (two_sided[i] == nullptr) {
+            out[i] = g[i]->Next();
+            continue;
+        }
+        if (laid_here[i]) {
+            check_gamma_table(*table[i], two_sided[i]->shape());
+            cache.keep(*table[i]);
+        }
+        out[i] = draw_two_sided(*table[i], *two_sided[i]);
+    }
 }
 
 Gamma::choice Gamma::choose(double shape)

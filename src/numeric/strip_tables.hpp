@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <utility>
 #include <variant>
 
 #include "numeric/random.hpp"
@@ -173,10 +172,11 @@ private:
     Random* active_;
 };
 
-// One draw from a, then one from b: what a.Next() and b.Next() give. When both need a
-// two-sided table that is not cached, the two tables are laid together, four sides in four
-// lanes.
-std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b);
+// Draws from each of n = 1 ... max_gamma_batch gamma generators in turn: what g[0]->Next(), ...,
+// g[n - 1]->Next() give. The two-sided tables that are not cached are laid together first, the
+// sides of two tables in the four lanes of a vector.
+constexpr int max_gamma_batch = 4;
+void draw_gammas(Gamma* const* g, int n, double* out);
 
 // Builds and reuses of the per-shape gamma tables since the start of the process.
 struct table_cache_counts {

@@ -14,6 +14,8 @@
 template <class Table, std::size_t sets = 64, std::size_t ways = 4>
 class table_cache {
 public:
+    static constexpr std::size_t set_size = ways;
+
     // The cached table of `shape` (a hit, counted), or null.
     const Table* lookup(double shape)
     {

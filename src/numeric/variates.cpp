@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "state/error.hpp"
 
@@ -12,12 +13,28 @@ double rgamma(double shape, double rate)
     return g.Next() / rate;
 }
 
+void rgammas(const double* shape, int n, double* out)
+{
+    std::optional<Gamma> g[max_gamma_batch];
+    Gamma* drawn[max_gamma_batch];
+    int made = 0;
+    try {
+        for (; made < n; ++made) drawn[made] = &g[made].emplace(shape[made]);
+    } catch (const run_error&) {
+        draw_gammas(drawn, made, out);
+        throw;
+    }
+    draw_gammas(drawn, n, out);
+}
+
 double genbet(float a, float b)
 {
     Gamma ga(a);
     Gamma gb(b);
-    const auto [x, y] = draw_gamma_pair(ga, gb);
-    return x / (x + y);
+    Gamma* const g[] = {&ga, &gb};
+    double xy[2];
+    draw_gammas(g, 2, xy);
+    return xy[0] / (xy[0] + xy[1]);
 }
 
 int rmultinom(const double* p, int n)

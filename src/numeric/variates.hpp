@@ -9,6 +9,11 @@
 // and positive. The rate is not checked.
 double rgamma(double shape, double rate);
 
+// Gamma(shape[i], 1) variates for i < n <= max_gamma_batch, in that order: what n calls of
+// rgamma(shape[i], 1) give, their strip tables laid together. A shape that is not finite and
+// positive throws after the draws before it.
+void rgammas(const double* shape, int n, double* out);
+
 // Beta(a, b) variate as x / (x + y) with x ~ Gamma(a), y ~ Gamma(b), drawn in that order.
 // The shapes are single precision on purpose: callers' doubles are rounded at the call, so
 // shapes that agree to single precision give identical draws.
