@@ -52,10 +52,22 @@ TEST(MersenneTwister, SeedWordsAndTheStandardStream)
         Uniform u;
         for (int i = 0; i < 1500; ++i)   // across two regenerations of the 624 words
             ASSERT_EQ(i % 2 ? g.Next() : u.Next(), scaled(reference())) << seed << " draw " << i;
+        // Blocks of draws continue the same stream, across regenerations too.
+        std::vector<double> block(700);
+        for (std::size_t n : {1, 2, 3, 4, 5, 7, 64, 623, 625, 700, 9}) {
+            Random::base_draws(block.data(), n);
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_EQ(block[i], scaled(reference())) << seed << " block of " << n << ", draw " << i;
+            ASSERT_EQ(g.Next(), scaled(reference())) << seed << " after a block of " << n;
+        }
     }
     MT g(0.3);
+    Random::Set(g);
     g.reset_unseeded();
     std::mt19937 reference(5489U);
+    double first[3];
+    Random::base_draws(first, 3);
+    for (double v : first) ASSERT_EQ(v, scaled(reference())) << "never seeded, block";
     for (int i = 0; i < 700; ++i) ASSERT_EQ(g.Next(), scaled(reference())) << "never seeded, draw " << i;
     // Draws lie strictly inside (0, 1) on the grid (y + 1/2) 2^-32, so never 0.5 either.
     for (int i = 0; i < 200000; ++i) {
