@@ -75,13 +75,13 @@ int lay_strips(const Random& target, double area, double* sx, double* sfx, int l
 
 // Gamma(alpha) density at each lane of x (double, vec2 or vec4), the shape given per lane as
 // alpha - 1 and lnGamma(alpha): 0 for x <= 0, else exp((alpha - 1) ln x - x - lnGamma(alpha)),
-// 0 below exp(-40).
-template <class T>
+// 0 below exp(-40). Loads reads the tables of log and exp.
+template <class T, class Loads = element_loads>
 [[gnu::always_inline]] inline T gamma_density(T x, T alpha_less_one, T log_gamma)
 {
     const auto inside = x > 0.0;
-    const T e = alpha_less_one * portable::log_lanes(pick(inside, x, splat<T>(1.0))) - x - log_gamma;
-    const T f = pick(e < log_density_floor, splat<T>(0.0), portable::exp_lanes(e, splat<T>(0.0)));
+    const T e = alpha_less_one * portable::log_lanes<T, Loads>(pick(inside, x, splat<T>(1.0))) - x - log_gamma;
+    const T f = pick(e < log_density_floor, splat<T>(0.0), portable::exp_lanes<T, Loads>(e, splat<T>(0.0)));
     return pick(inside, f, splat<T>(0.0));
 }
 
@@ -91,7 +91,7 @@ template <class T>
 // not positive or every row is laid. A finished lane keeps its place, so its later rows repeat
 // its last edge. Sets each table's strips right and left of the mode (a side that does not fit
 // counts all its rows); check_gamma_table judges them.
-template <class V>
+template <class V, class Loads>
 [[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* tables)
 {
     constexpr int lanes = sizeof(V) / sizeof(double);
@@ -105,7 +105,7 @@ template <class V>
     auto open = x == x;
     auto laid = open & 0;   // edges with a positive density, per lane
     for (int row = 0; row < AsymTable::rows; ++row) {
-        const V f = gamma_density(x, alpha_less_one, log_gamma);
+        const V f = gamma_density<V, Loads>(x, alpha_less_one, log_gamma);
         for (int t = 0; t < lanes / 2; ++t) {
             const vec2 xt{x[2 * t], x[2 * t + 1]}, ft{f[2 * t], f[2 * t + 1]};
             std::memcpy(tables[t]->x[row], &xt, sizeof xt);
@@ -123,10 +123,16 @@ template <class V>
     }
 }
 
-void lay_one_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2>(g, t); }
-WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2>(g, t); }
-void lay_two_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4>(g, t); }
-WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4>(g, t); }
+void lay_one_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2, element_loads>(g, t); }
+WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec2, gathered_loads>(g, t);
+}
+void lay_two_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4, element_loads>(g, t); }
+WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, gathered_loads>(g, t);
+}
 
 // Lays the tables of n gamma generators, two at a time.
 void lay_gamma_tables(const Gamma2* const* gens, AsymTable* const* tables, int n)
