@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "numeric/elementary.hpp"
 #include "numeric/format.hpp"
@@ -85,68 +86,164 @@ template <class T, class Loads = element_loads>
     return pick(inside, f, splat<T>(0.0));
 }
 
-// Lays the sides of one or two gamma tables (V = vec2 or vec4) at once into their rows: lane 2t
-// the right-hand side of table t, lane 2t + 1 its left-hand side, each from the mode alpha - 1 in
-// steps of +-0.01 / density (as lay_strips lays them), until every lane has met a density that is
-// not positive or every row is laid. A finished lane keeps its place, so its later rows repeat
-// its last edge. Sets each table's strips right and left of the mode (a side that does not fit
-// counts all its rows); check_gamma_table judges them.
+// The sides of one or two two-sided gamma tables in the lanes of a vector V (vec2: one table,
+// vec4: two): lane 2t the right-hand side of table t, lane 2t + 1 its left-hand side, each laid
+// from the mode alpha - 1 in steps of +-0.01 / density (as lay_strips lays them).
 template <class V, class Loads>
-[[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* tables)
-{
-    constexpr int lanes = sizeof(V) / sizeof(double);
+struct gamma_sides {
+    static constexpr int lanes = sizeof(V) / sizeof(double), tables = lanes / 2;
+    using mask = decltype(V{} == V{});
     V x, step, alpha_less_one, log_gamma;
-    for (int l = 0; l < lanes; ++l) {
-        const Gamma2& g = *gens[l / 2];
-        x[l] = alpha_less_one[l] = g.shape() - 1.0;
-        step[l] = (l % 2 == 0 ? 1.0 : -1.0) * two_sided_area;
-        log_gamma[l] = g.log_gamma();
+    mask open, laid;   // laid: edges with a positive density, per lane
+
+    [[gnu::always_inline]] explicit gamma_sides(const Gamma2* const* gens)
+    {
+        for (int l = 0; l < lanes; ++l) {
+            const Gamma2& g = *gens[l / 2];
+            x[l] = alpha_less_one[l] = g.shape() - 1.0;
+            step[l] = (l % 2 == 0 ? 1.0 : -1.0) * two_sided_area;
+            log_gamma[l] = g.log_gamma();
+        }
+        open = x == x;
+        laid = open & 0;
     }
-    auto open = x == x;
-    auto laid = open & 0;   // edges with a positive density, per lane
-    for (int row = 0; row < AsymTable::rows; ++row) {
+
+    // Lays row `row` of every table and steps on; whether some side is still open. A finished
+    // side keeps its place, so its later rows repeat its last edge.
+    [[gnu::always_inline]] bool lay_row(int row, AsymTable* const* t)
+    {
         const V f = gamma_density<V, Loads>(x, alpha_less_one, log_gamma);
-        for (int t = 0; t < lanes / 2; ++t) {
-            const vec2 xt{x[2 * t], x[2 * t + 1]}, ft{f[2 * t], f[2 * t + 1]};
-            std::memcpy(tables[t]->x[row], &xt, sizeof xt);
-            std::memcpy(tables[t]->f[row], &ft, sizeof ft);
+        for (int i = 0; i < tables; ++i) {
+            const vec2 xt{x[2 * i], x[2 * i + 1]}, ft{f[2 * i], f[2 * i + 1]};
+            std::memcpy(t[i]->x[row], &xt, sizeof xt);
+            std::memcpy(t[i]->f[row], &ft, sizeof ft);
         }
         open &= ~(f <= 0.0);
         laid -= open;
-        if (!any_of(open)) break;
         x = pick(open, x + step / f, x);
+        return any_of(open);
     }
-    for (int t = 0; t < lanes / 2; ++t) {
-        tables[t]->right = static_cast<int>(laid[2 * t]);
-        tables[t]->strips = static_cast<int>(laid[2 * t] + laid[2 * t + 1]);
-        tables[t]->xi = tables[t]->strips;
+
+    // Each table's strips right and left of the mode (a side that does not fit counts all its
+    // rows); check_gamma_table judges them.
+    [[gnu::always_inline]] void count(AsymTable* const* t) const
+    {
+        for (int i = 0; i < tables; ++i) {
+            t[i]->right = static_cast<int>(laid[2 * i]);
+            t[i]->strips = static_cast<int>(laid[2 * i] + laid[2 * i + 1]);
+            t[i]->xi = t[i]->strips;
+        }
     }
+};
+
+// Lays the tables of the generators one vector of sides V after the other, or two vectors V, W
+// in the same steps: their chains of operations are independent, so the processor overlaps
+// them.
+template <class V, class Loads>
+[[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* t)
+{
+    gamma_sides<V, Loads> a(gens);
+    for (int row = 0; row < AsymTable::rows && a.lay_row(row, t); ++row) {}
+    a.count(t);
+}
+template <class V, class W, class Loads>
+[[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* t)
+{
+    constexpr int n = gamma_sides<V, Loads>::tables;
+    gamma_sides<V, Loads> a(gens);
+    gamma_sides<W, Loads> b(gens + n);
+    for (int row = 0; row < AsymTable::rows; ++row) {
+        const bool open_a = a.lay_row(row, t), open_b = b.lay_row(row, t + n);
+        if (!open_a && !open_b) break;
+    }
+    a.count(t);
+    b.count(t + n);
 }
 
-void lay_one_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2, element_loads>(g, t); }
-WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* g, AsymTable* const* t)
+// One kernel per number of tables laid together (1 ... 4), for the processor's lanes.
+using lay_kernel = void (*)(const Gamma2* const*, AsymTable* const*);
+void lay_1_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2, element_loads>(g, t); }
+void lay_2_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4, element_loads>(g, t); }
+void lay_3_baseline(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec2, element_loads>(g, t);
+}
+void lay_4_baseline(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec4, element_loads>(g, t);
+}
+WIDE_LANES_TARGET void lay_1_wide(const Gamma2* const* g, AsymTable* const* t)
 {
     lay_gamma_sides<vec2, gathered_loads>(g, t);
 }
-void lay_two_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4, element_loads>(g, t); }
-WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* g, AsymTable* const* t)
+WIDE_LANES_TARGET void lay_2_wide(const Gamma2* const* g, AsymTable* const* t)
 {
     lay_gamma_sides<vec4, gathered_loads>(g, t);
 }
+WIDE_LANES_TARGET void lay_3_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec2, gathered_loads>(g, t);
+}
+WIDE_LANES_TARGET void lay_4_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec4, gathered_loads>(g, t);
+}
 
-// Lays the tables of n gamma generators, two at a time.
+// Lays the tables of n = 1 ... 4 gamma generators together.
 void lay_gamma_tables(const Gamma2* const* gens, AsymTable* const* tables, int n)
 {
-    const bool wide = wide_lanes_active();
-    for (int i = 0; i < n; i += 2)
-        (n - i == 1 ? (wide ? lay_one_wide : lay_one_baseline) : (wide ? lay_two_wide : lay_two_baseline))(
-            gens + i, tables + i);
+    static const lay_kernel baseline[] = {lay_1_baseline, lay_2_baseline, lay_3_baseline, lay_4_baseline};
+    static const lay_kernel wide[] = {lay_1_wide, lay_2_wide, lay_3_wide, lay_4_wide};
+    (wide_lanes_active() ? wide : baseline)[n - 1](gens, tables);
+}
+
+// Whether the laid table has room for both sides and enough strips.
+bool gamma_table_fits(const AsymTable& t) { return t.strips < AsymTable::rows && t.strips >= AsymTable::min_strips; }
+
+// Shapes whose two-sided tables will soon be needed (expect_gamma_shapes), oldest first.
+struct expected_shapes {
+    static constexpr int capacity = 2 * max_gamma_batch;
+    double shape[capacity];
+    int n = 0;
+};
+expected_shapes& expected()
+{
+    static thread_local expected_shapes queue;
+    return queue;
+}
+
+// Lays the n tables claimed for gens, and with them up to `room` tables of expected shapes that
+// are not cached (at most max_gamma_batch tables in all); those enter the cache when they fit.
+void lay_with_expected(const Gamma2* const* gens, AsymTable* const* tables, int n, int room)
+{
+    table_cache<AsymTable>& cache = gamma2_tables();
+    expected_shapes& queue = expected();
+    const Gamma2* all_gens[max_gamma_batch];
+    AsymTable* all_tables[max_gamma_batch];
+    std::optional<Gamma2> ahead[max_gamma_batch];
+    int total = 0;
+    for (; total < n; ++total) all_gens[total] = gens[total], all_tables[total] = tables[total];
+    int used = 0;
+    for (; used < queue.n && total < n + room && total < max_gamma_batch; ++used) {
+        const double shape = queue.shape[used];
+        bool known = cache.contains(shape);
+        for (int i = 0; i < total && !known; ++i) known = all_gens[i]->shape() == shape;
+        if (known) continue;
+        all_gens[total] = &ahead[total].emplace(shape);
+        all_tables[total++] = &cache.claim(shape);
+    }
+    std::copy(queue.shape + used, queue.shape + queue.n, queue.shape);
+    queue.n -= used;
+    lay_gamma_tables(all_gens, all_tables, total);
+    for (int i = n; i < total; ++i)
+        if (gamma_table_fits(*all_tables[i])) cache.keep(*all_tables[i]);
 }
 
 // Throws when a side of the laid table of Gamma(alpha) did not fit, the two together need more
 // strips than a table holds, or there are too few strips.
 void check_gamma_table(const AsymTable& t, double alpha)
 {
+    if (gamma_table_fits(t)) return;
     const table_label label{"gamma shape", alpha};
     if (t.strips >= AsymTable::rows) too_large(label, AsymTable::rows);
     check_enough(label, t.strips, AsymTable::min_strips);
@@ -302,7 +399,7 @@ const AsymTable& Gamma2::table()
     AsymTable& t = cache.claim(alpha_);
     const Gamma2* const gens[] = {this};
     AsymTable* const tables[] = {&t};
-    lay_gamma_tables(gens, tables, 1);
+    lay_with_expected(gens, tables, 1, max_gamma_batch - 1);
     check_gamma_table(t, alpha_);
     cache.keep(t);
     return t;
@@ -321,9 +418,10 @@ void draw_gammas(Gamma* const* g, int n, double* out)
     bool laid_here[max_gamma_batch];           // the draw that first needs a table laid here
     const Gamma2* to_lay[max_gamma_batch];
     AsymTable* into[max_gamma_batch];
-    int laying = 0;
+    int laying = 0, found = 0;
     // Every cached table is found before any is claimed: with no more tables in a batch than a
-    // cache set has ways, a claim then never takes a table the batch needs.
+    // cache set has ways (tables laid ahead included), a claim then never takes a table the
+    // batch needs.
     for (int i = 0; i < n; ++i) {
         two_sided[i] = dynamic_cast<Gamma2*>(&g[i]->generator());
         table[i] = nullptr;
@@ -331,7 +429,7 @@ void draw_gammas(Gamma* const* g, int n, double* out)
         if (two_sided[i] == nullptr) continue;
         for (int e = 0; e < i && table[i] == nullptr; ++e)
             if (two_sided[e] != nullptr && two_sided[e]->shape() == two_sided[i]->shape()) table[i] = table[e];
-        if (table[i] == nullptr) table[i] = cache.lookup(two_sided[i]->shape());
+        if (table[i] == nullptr && (table[i] = cache.lookup(two_sided[i]->shape())) != nullptr) ++found;
     }
     for (int i = 0; i < n; ++i) {
         if (two_sided[i] == nullptr || table[i] != nullptr) continue;
@@ -343,7 +441,7 @@ void draw_gammas(Gamma* const* g, int n, double* out)
         to_lay[laying] = two_sided[i];
         into[laying++] = &t;
     }
-    if (laying > 0) lay_gamma_tables(to_lay, into, laying);
+    if (laying > 0) lay_with_expected(to_lay, into, laying, max_gamma_batch - laying - found);
     // Each laid table enters the cache, and a build error is thrown, when the draw that needs it
     // comes, as in g[0]->Next(), g[1]->Next(), ...
     for (int i = 0; i < n; ++i) {
@@ -359,15 +457,30 @@ void draw_gammas(Gamma* const* g, int n, double* out)
     }
 }
 
+void expect_gamma_shapes(const double* shapes, int n)
+{
+    expected_shapes& queue = expected();
+    for (int i = 0; i < n; ++i) {
+        if (!Gamma::two_sided(shapes[i])) continue;
+        if (queue.n == expected_shapes::capacity) {
+            std::copy(queue.shape + 1, queue.shape + queue.n, queue.shape);
+            --queue.n;
+        }
+        queue.shape[queue.n++] = shapes[i];
+    }
+}
+
+bool Gamma::two_sided(double shape) { return shape > 1.0 && std::isfinite(shape); }
+
 Gamma::choice Gamma::choose(double shape)
 {
     if (!(shape > 0.0) || !std::isfinite(shape))
         throw run_error("gamma shape must be finite and positive, got " + format_number(shape));
     if (shape < 1.0)
         return choice(std::in_place_type<Gamma1>, shape);
-    if (shape == 1.0)
-        return choice(std::in_place_type<Exponential>);
-    return choice(std::in_place_type<Gamma2>, shape);
+    if (two_sided(shape))
+        return choice(std::in_place_type<Gamma2>, shape);
+    return choice(std::in_place_type<Exponential>);
 }
 
 Gamma::Gamma(double shape)

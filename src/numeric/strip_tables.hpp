@@ -163,6 +163,8 @@ public:
     double Variance() const override;
     // The generator chosen for the shape.
     Random& generator();
+    // Whether the shape is drawn from a two-sided table (Gamma2): above 1 and finite.
+    static bool two_sided(double shape);
 
 private:
     using choice = std::variant<Gamma1, Exponential, Gamma2>;
@@ -177,6 +179,11 @@ private:
 // sides of two tables in the four lanes of a vector.
 constexpr int max_gamma_batch = 4;
 void draw_gammas(Gamma* const* g, int n, double* out);
+
+// Shapes whose gamma tables will soon be needed (the next proposal from an accepted value): the
+// two-sided ones are laid alongside the next tables laid, in lanes that would otherwise wait for
+// them, and cached. Only speed depends on this: a table is the same whenever it is laid.
+void expect_gamma_shapes(const double* shapes, int n);
 
 // Builds and reuses of the per-shape gamma tables since the start of the process.
 struct table_cache_counts {

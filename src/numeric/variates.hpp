@@ -19,6 +19,12 @@ void rgammas(const double* shape, int n, double* out);
 // shapes that agree to single precision give identical draws.
 double genbet(float a, float b);
 
+// Say that rgamma(shape, ...) and genbet(a, b) will soon be called (the next proposal from an
+// accepted value, the next draws from a prior): their strip tables are laid ahead, alongside
+// other tables (see expect_gamma_shapes). Only speed depends on these.
+void expect_rgamma(double shape);
+void expect_genbet(float a, float b);
+
 // A categorical draw from the n probabilities p[0 ... n-1]: the 1-based category at which a
 // uniform draw, reduced by each probability in turn, first reaches <= 0; n when it never does
 // (any shortfall of the sum goes to the last category).
