@@ -34,18 +34,35 @@ cohort_scores scores_of_cohort(const data& d, int j)
     return {score_of_class(d, 0, j), score_of_class(d, 1, j), score_of_class(d, 2, j), score_of_class(d, 3, j)};
 }
 
+// A cohort's class scores with their constants per lane of T, formed once per loop over points.
+template <class T>
+struct scores_in_lanes {
+    class_density_in<T> density[4];
+    T log_lambda[4];
+    bool closed[4], closed_to_males[4];
+
+    [[gnu::always_inline]] explicit scores_in_lanes(const cohort_scores& classes)
+    {
+        for (int k = 0; k < 4; ++k) {
+            density[k] = in_lanes<T>(classes[k].density);
+            log_lambda[k] = splat<T>(classes[k].log_lambda);
+            closed[k] = classes[k].closed;
+            closed_to_males[k] = classes[k].closed_to_males;
+        }
+    }
+};
+
 // The four class probabilities of the points (x, y), one point per lane of T (double or vec4;
 // `male` a bool or a lane mask): the class scores, less the largest (the first of equal
 // maxima), exponentiated and divided by their sum taken in class order. The largest score's
 // own exponential is exp(0) = 1 when it is finite, so only the other three are computed.
 // Loads reads the tables of exp.
 template <class Loads = element_loads, class T, class M>
-[[gnu::always_inline]] inline void class_probabilities(const cohort_scores& classes, T x, T y, M male, T (&p)[4])
+[[gnu::always_inline]] inline void class_probabilities(const scores_in_lanes<T>& classes, T x, T y, M male, T (&p)[4])
 {
     for (int k = 0; k < 4; ++k) {
-        const class_score& cs = classes[k];
-        p[k] = cs.closed ? splat<T>(closed_class) : cs.log_lambda + cs.density.log_phi(x, y);
-        if (cs.closed_to_males) p[k] = pick(male, splat<T>(closed_class), p[k]);
+        p[k] = classes.closed[k] ? splat<T>(closed_class) : classes.log_lambda[k] + classes.density[k].log_phi(x, y);
+        if (classes.closed_to_males[k]) p[k] = pick(male, splat<T>(closed_class), p[k]);
     }
     T m = p[0], top = splat<T>(0);
     for (int k = 1; k < 4; ++k) {
@@ -74,9 +91,10 @@ template <class Loads = element_loads, class T, class M>
 // The class probabilities of every point of a cohort into `out`, four points at a time; `sex`
 // is null outside X mode.
 template <class Loads>
-[[gnu::always_inline]] inline void point_probabilities(const cohort_scores& classes, const std::vector<xy>& pts,
+[[gnu::always_inline]] inline void point_probabilities(const cohort_scores& cohort, const std::vector<xy>& pts,
                                                        const int* sex, std::array<double, 4>* out)
 {
+    const scores_in_lanes<vec4> classes(cohort);
     const std::size_t n = pts.size();
     std::size_t i = 0;
     for (; i + 4 <= n; i += 4) {
@@ -88,9 +106,10 @@ template <class Loads>
         class_probabilities<Loads>(classes, x, y, male, p);
         for (int l = 0; l < 4; ++l) out[i + l] = {p[0][l], p[1][l], p[2][l], p[3][l]};
     }
+    const scores_in_lanes<double> one_by_one(cohort);
     for (; i < n; ++i) {
         double p[4];
-        class_probabilities<Loads>(classes, pts[i][0], pts[i][1], sex != nullptr && sex[i] == 1, p);
+        class_probabilities<Loads>(one_by_one, pts[i][0], pts[i][1], sex != nullptr && sex[i] == 1, p);
         out[i] = {p[0], p[1], p[2], p[3]};
     }
 }
@@ -165,7 +184,7 @@ void data::update_calls()
             cohort_probabilities(*this, j);
             call_points(*this, j);
         } else {
-            const cohort_scores classes = scores_of_cohort(*this, j);
+            const scores_in_lanes<double> classes(scores_of_cohort(*this, j));
             for (auto& [x, column] : current.clumps[j])
                 for (auto& [row, c] : column) {
                     double p[4];
