@@ -66,7 +66,7 @@ class_density density_of_class(const data& d, int k, int j)
         c = -rho * s2 * t;
     }
     const double det = vx * vy - c * c;
-    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, c / det, vx / det, portable::log(two_pi * std::sqrt(det))};
+    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, 2 * (c / det), vx / det, portable::log(two_pi * std::sqrt(det))};
 }
 
 double data::log_posterior_X_given_K(int k, int j)
