@@ -21,6 +21,7 @@ constexpr double null_determinant = 10000;
 {
     double sum = 0;
     std::size_t i = 0;
+#pragma GCC unroll 2
     for (; i + 4 <= n; i += 4) {
         vec4 xs, ys;
         std::memcpy(&xs, x + i, sizeof xs);

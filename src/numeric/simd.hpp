@@ -75,9 +75,17 @@ using ulanes2 = std::uint64_t __attribute__((vector_size(16)));
 
 // Whether the condition holds in every lane, in some lane.
 [[gnu::always_inline]] inline bool all_of(bool m) { return m; }
-[[gnu::always_inline]] inline bool all_of(lanes4 m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
+// (The halves are combined first, one vector operation, then the two lanes left.)
 [[gnu::always_inline]] inline bool any_of(lanes2 m) { return (m[0] | m[1]) != 0; }
-[[gnu::always_inline]] inline bool any_of(lanes4 m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+[[gnu::always_inline]] inline bool all_of(lanes4 m)
+{
+    const lanes2 h = __builtin_shufflevector(m, m, 0, 1) & __builtin_shufflevector(m, m, 2, 3);
+    return (h[0] & h[1]) != 0;
+}
+[[gnu::always_inline]] inline bool any_of(lanes4 m)
+{
+    return any_of(__builtin_shufflevector(m, m, 0, 1) | __builtin_shufflevector(m, m, 2, 3));
+}
 
 // Entry i (per lane) of a table.
 [[gnu::always_inline]] inline double table_at(const double* t, std::uint64_t i) { return t[i]; }
