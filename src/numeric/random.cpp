@@ -64,6 +64,41 @@ WIDE_LANES_TARGET void tempered_uniforms_wide(const std::uint32_t* w, double* ou
     tempered_uniforms(w, out, n);
 }
 
+using words8 = std::uint32_t __attribute__((vector_size(32)));
+
+// Twists the state words k in [from, to), each with its successor and the word at k + far, the
+// lanes of W (words4 or words8) at a time: a step's words read no word written in the same step
+// (their successors and the words 397 ahead are old, those 227 behind already new).
+template <class W>
+[[gnu::always_inline]] inline void twist_range(std::uint32_t* mt, int from, int to, int far)
+{
+    constexpr int lanes = sizeof(W) / sizeof(std::uint32_t);
+    int k = from;
+    for (; k + lanes <= to; k += lanes) {
+        W upper, lower, f;
+        std::memcpy(&upper, mt + k, sizeof upper);
+        std::memcpy(&lower, mt + k + 1, sizeof lower);
+        std::memcpy(&f, mt + k + far, sizeof f);
+        const W y = (upper & upper_mask) | (lower & lower_mask);
+        const W t = f ^ (y >> 1) ^ (-(y & 1U) & matrix_a);
+        std::memcpy(mt + k, &t, sizeof t);
+    }
+    for (; k < to; ++k) mt[k] = twist(mt[k], mt[k + 1], mt[k + far]);
+}
+
+// One regeneration of the 624 state words.
+template <class W>
+[[gnu::always_inline]] inline void regenerate_words(std::uint32_t* mt)
+{
+    constexpr int n = 624, m = shift_size;
+    twist_range<W>(mt, 0, n - m, m);
+    twist_range<W>(mt, n - m, n - 1, m - n);
+    mt[n - 1] = twist(mt[n - 1], mt[0], mt[m - 1]);
+}
+
+void regenerate_baseline(std::uint32_t* mt) { regenerate_words<words4>(mt); }
+WIDE_LANES_TARGET void regenerate_wide(std::uint32_t* mt) { regenerate_words<words8>(mt); }
+
 }  // namespace
 
 void MT::init_state(std::uint32_t seed)
@@ -76,12 +111,8 @@ void MT::init_state(std::uint32_t seed)
 
 void MT::regenerate()
 {
-    int k = 0;
-    for (; k < state_size - shift_size; ++k)
-        mt_[k] = twist(mt_[k], mt_[k + 1], mt_[k + shift_size]);
-    for (; k < state_size - 1; ++k)
-        mt_[k] = twist(mt_[k], mt_[k + 1], mt_[k + shift_size - state_size]);
-    mt_[state_size - 1] = twist(mt_[state_size - 1], mt_[0], mt_[shift_size - 1]);
+    static_assert(state_size == 624);
+    (wide_lanes_active() ? regenerate_wide : regenerate_baseline)(mt_);
     mti_ = 0;
 }
 
