@@ -194,9 +194,9 @@ TEST(StripTables, StripCountsByDensity)
 
 // Every gamma and Beta variate is the strip method's own number, however its table is found: a
 // digest of the bits of 30000 draws (single gamma draws, Beta draws as gamma pairs, runs of four
-// gamma draws laid together; shapes from 1e-3 to 1e5, exactly 1, and shapes seen before, whose tables come from
-// the cache) is that of the method as first written, and running the same draws again, with the
-// caches now full, gives it once more.
+// gamma draws laid together; shapes from 1e-3 to 1e5, exactly 1, and shapes seen before, whose
+// tables come from the cache) is that of the method as first written, on every processor, and
+// running the same draws again, with the caches now full, gives it once more.
 TEST(StripTables, DrawsAreTheMethodsOwnNumbers)
 {
     const auto digest = [] {
@@ -212,6 +212,8 @@ TEST(StripTables, DrawsAreTheMethodsOwnNumbers)
         };
         std::uint64_t h = 14695981039346656037ULL;
         const auto mix = [&h](double v) {
+            // A Beta draw from two gamma draws of 0 is 0/0, a NaN whose sign the processor picks.
+            if (v != v) v = std::numeric_limits<double>::quiet_NaN();
             std::uint64_t b;
             std::memcpy(&b, &v, sizeof b);
             h = (h ^ b) * 1099511628211ULL;
@@ -219,7 +221,11 @@ TEST(StripTables, DrawsAreTheMethodsOwnNumbers)
         for (int i = 0; i < 10000; ++i) {
             switch (g() % 3) {
             case 0: mix(rgamma(shape(), 1.0)); break;
-            case 1: mix(genbet(static_cast<float>(shape()), static_cast<float>(shape()))); break;
+            case 1: {
+                const float a = static_cast<float>(shape()), b = static_cast<float>(shape());
+                mix(genbet(a, b));
+                break;
+            }
             default: {
                 const double a[4] = {shape(), shape(), shape(), shape()};
                 double x[4];
@@ -230,8 +236,8 @@ TEST(StripTables, DrawsAreTheMethodsOwnNumbers)
         }
         return h;
     };
-    EXPECT_EQ(digest(), 18189498738559113713ULL);
-    EXPECT_EQ(digest(), 18189498738559113713ULL);
+    EXPECT_EQ(digest(), 1287792735531627070ULL);
+    EXPECT_EQ(digest(), 1287792735531627070ULL);
 }
 
 TEST(Variates, CategoricalDraws)
