@@ -34,17 +34,35 @@ cohort_scores scores_of_cohort(const data& d, int j)
     return {score_of_class(d, 0, j), score_of_class(d, 1, j), score_of_class(d, 2, j), score_of_class(d, 3, j)};
 }
 
+// A cohort's class scores with their constants per lane of T, formed once per loop over points.
+template <class T>
+struct scores_in_lanes {
+    class_density_in<T> density[4];
+    T log_lambda[4];
+    bool closed[4], closed_to_males[4];
+
+    [[gnu::always_inline]] explicit scores_in_lanes(const cohort_scores& classes)
+    {
+        for (int k = 0; k < 4; ++k) {
+            density[k] = in_lanes<T>(classes[k].density);
+            log_lambda[k] = splat<T>(classes[k].log_lambda);
+            closed[k] = classes[k].closed;
+            closed_to_males[k] = classes[k].closed_to_males;
+        }
+    }
+};
+
 // The four class probabilities of the points (x, y), one point per lane of T (double or vec4;
 // `male` a bool or a lane mask): the class scores, less the largest (the first of equal
 // maxima), exponentiated and divided by their sum taken in class order. The largest score's
 // own exponential is exp(0) = 1 when it is finite, so only the other three are computed.
-template <class T, class M>
-[[gnu::always_inline]] inline void class_probabilities(const cohort_scores& classes, T x, T y, M male, T (&p)[4])
+// Loads reads the tables of exp.
+template <class Loads = element_loads, class T, class M>
+[[gnu::always_inline]] inline void class_probabilities(const scores_in_lanes<T>& classes, T x, T y, M male, T (&p)[4])
 {
     for (int k = 0; k < 4; ++k) {
-        const class_score& cs = classes[k];
-        p[k] = cs.closed ? splat<T>(closed_class) : cs.log_lambda + cs.density.log_phi(x, y);
-        if (cs.closed_to_males) p[k] = pick(male, splat<T>(closed_class), p[k]);
+        p[k] = classes.closed[k] ? splat<T>(closed_class) : classes.log_lambda[k] + classes.density[k].log_phi(x, y);
+        if (classes.closed_to_males[k]) p[k] = pick(male, splat<T>(closed_class), p[k]);
     }
     T m = p[0], top = splat<T>(0);
     for (int k = 1; k < 4; ++k) {
@@ -55,15 +73,15 @@ template <class T, class M>
     const T zero = splat<T>(0), one = splat<T>(1);
     if (all_of(m - m == 0.0)) {
         // The scores other than the largest, in class order, and their exponentials.
-        const T e0 = portable::exp_lanes(pick(top == 0.0, p[1], p[0]) - m, zero);
-        const T e1 = portable::exp_lanes(pick(top <= 1.0, p[2], p[1]) - m, zero);
-        const T e2 = portable::exp_lanes(pick(top <= 2.0, p[3], p[2]) - m, zero);
+        const T e0 = portable::exp_lanes<T, Loads>(pick(top == 0.0, p[1], p[0]) - m, zero);
+        const T e1 = portable::exp_lanes<T, Loads>(pick(top <= 1.0, p[2], p[1]) - m, zero);
+        const T e2 = portable::exp_lanes<T, Loads>(pick(top <= 2.0, p[3], p[2]) - m, zero);
         p[0] = pick(top == 0.0, one, e0);
         p[1] = pick(top == 1.0, one, pick(top == 0.0, e0, e1));
         p[2] = pick(top == 2.0, one, pick(top < 2.0, e1, e2));
         p[3] = pick(top == 3.0, one, e2);
     } else {
-        for (int k = 0; k < 4; ++k) p[k] = portable::exp_lanes(p[k] - m, zero);
+        for (int k = 0; k < 4; ++k) p[k] = portable::exp_lanes<T, Loads>(p[k] - m, zero);
     }
     T sum = zero;
     for (int k = 0; k < 4; ++k) sum += p[k];
@@ -72,9 +90,11 @@ template <class T, class M>
 
 // The class probabilities of every point of a cohort into `out`, four points at a time; `sex`
 // is null outside X mode.
-[[gnu::always_inline]] inline void point_probabilities(const cohort_scores& classes, const std::vector<xy>& pts,
+template <class Loads>
+[[gnu::always_inline]] inline void point_probabilities(const cohort_scores& cohort, const std::vector<xy>& pts,
                                                        const int* sex, std::array<double, 4>* out)
 {
+    const scores_in_lanes<vec4> classes(cohort);
     const std::size_t n = pts.size();
     std::size_t i = 0;
     for (; i + 4 <= n; i += 4) {
@@ -83,12 +103,13 @@ template <class T, class M>
         lanes4 male{};
         if (sex != nullptr) male = lanes4{sex[i], sex[i + 1], sex[i + 2], sex[i + 3]} == 1;
         vec4 p[4];
-        class_probabilities(classes, x, y, male, p);
+        class_probabilities<Loads>(classes, x, y, male, p);
         for (int l = 0; l < 4; ++l) out[i + l] = {p[0][l], p[1][l], p[2][l], p[3][l]};
     }
+    const scores_in_lanes<double> one_by_one(cohort);
     for (; i < n; ++i) {
         double p[4];
-        class_probabilities(classes, pts[i][0], pts[i][1], sex != nullptr && sex[i] == 1, p);
+        class_probabilities<Loads>(one_by_one, pts[i][0], pts[i][1], sex != nullptr && sex[i] == 1, p);
         out[i] = {p[0], p[1], p[2], p[3]};
     }
 }
@@ -96,13 +117,13 @@ template <class T, class M>
 void point_probabilities_baseline(const cohort_scores& classes, const std::vector<xy>& pts, const int* sex,
                                   std::array<double, 4>* out)
 {
-    point_probabilities(classes, pts, sex, out);
+    point_probabilities<element_loads>(classes, pts, sex, out);
 }
 
 WIDE_LANES_TARGET void point_probabilities_wide(const cohort_scores& classes, const std::vector<xy>& pts,
                                                 const int* sex, std::array<double, 4>* out)
 {
-    point_probabilities(classes, pts, sex, out);
+    point_probabilities<gathered_loads>(classes, pts, sex, out);
 }
 
 // The class probabilities of every point of cohort j into call_probs[j].
@@ -163,7 +184,7 @@ void data::update_calls()
             cohort_probabilities(*this, j);
             call_points(*this, j);
         } else {
-            const cohort_scores classes = scores_of_cohort(*this, j);
+            const scores_in_lanes<double> classes(scores_of_cohort(*this, j));
             for (auto& [x, column] : current.clumps[j])
                 for (auto& [row, c] : column) {
                     double p[4];

@@ -18,6 +18,9 @@ inline double beta_b(double m, double v) { return (1 - m) * (1 - v) / v; }
 // Draws from the mean–spread Beta and the mean–variance Gamma (genbet takes single-precision shapes).
 double beta_prior_draw(double m, double v);
 double gamma_prior_draw(double m, double v);
+// Says that draws from the Gamma (gamma) or Beta prior of mean m and spread v will come, so
+// that their strip tables are laid ahead (speed only).
+void expect_prior_draw(bool gamma, double m, double v);
 
 // Log density at x of Normal(mean, var), the prior of one centre coordinate.
 inline double centre_log_density(double x, double mean, double var)

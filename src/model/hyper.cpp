@@ -1,4 +1,5 @@
 // Hyperparameter updates: the shared means and spreads of every hierarchical family.
+#include <array>
 #include <iostream>
 
 #include "model/hierarchy.hpp"
@@ -70,12 +71,35 @@ std::pair<double, double> starting_hyperparameters(const settings& s, family f, 
     return {start(hyper_role::mean, 1), start(hyper_role::var, shape ? 2 : 1)};
 }
 
+namespace {
+
+// The shapes a draw from the mean–spread Beta takes, in single precision as genbet takes them,
+// and the shape of a draw from the mean–variance Gamma.
+std::array<float, 2> beta_prior_shapes(double m, double v)
+{
+    return {static_cast<float>(beta_a(m, v)), static_cast<float>(beta_b(m, v))};
+}
+double gamma_prior_shape(double m, double v) { return m * m / v; }
+
+}  // namespace
+
 double beta_prior_draw(double m, double v)
 {
-    return genbet(static_cast<float>(beta_a(m, v)), static_cast<float>(beta_b(m, v)));
+    const std::array<float, 2> s = beta_prior_shapes(m, v);
+    return genbet(s[0], s[1]);
 }
 
-double gamma_prior_draw(double m, double v) { return rgamma(m * m / v, m / v); }
+double gamma_prior_draw(double m, double v) { return rgamma(gamma_prior_shape(m, v), m / v); }
+
+void expect_prior_draw(bool gamma, double m, double v)
+{
+    if (gamma) {
+        expect_rgamma(gamma_prior_shape(m, v));
+    } else {
+        const std::array<float, 2> s = beta_prior_shapes(m, v);
+        expect_genbet(s[0], s[1]);
+    }
+}
 
 double untraced_log_posterior(data& d)
 {

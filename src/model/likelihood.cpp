@@ -21,6 +21,7 @@ constexpr double null_determinant = 10000;
 {
     double sum = 0;
     std::size_t i = 0;
+#pragma GCC unroll 2
     for (; i + 4 <= n; i += 4) {
         vec4 xs, ys;
         std::memcpy(&xs, x + i, sizeof xs);
@@ -66,7 +67,7 @@ class_density density_of_class(const data& d, int k, int j)
         c = -rho * s2 * t;
     }
     const double det = vx * vy - c * c;
-    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, c / det, vx / det, portable::log(two_pi * std::sqrt(det))};
+    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, 2 * (c / det), vx / det, portable::log(two_pi * std::sqrt(det))};
 }
 
 double data::log_posterior_X_given_K(int k, int j)

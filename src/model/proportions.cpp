@@ -44,7 +44,10 @@ void data::update_lambda()
         for (int k = 0; k < 3; ++k) dk[k] = N[j][k] + 1e-7 + c * (1 - e) * p[k];
         dk[3] = N[j][3] + 1e-7 + c * e;
         std::array<double, 4>& l = lambda[j];
-        for (int k = 0; k < 4; ++k) l[k] = sampling ? rgamma(dk[k], 1.0) : dk[k];
+        if (sampling)
+            rgammas(dk.data(), 4, l.data());
+        else
+            l = dk;
         if (cfg.nonull) l[3] = 1e-7;
         double S = 0;
         for (int k = 0; k < 4; ++k) S += l[k];

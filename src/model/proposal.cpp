@@ -10,6 +10,25 @@ namespace {
 constexpr double shape_offset = 1e-8;
 
 double offset_of(proposal_kind kind) { return kind == proposal_kind::beta_offset ? shape_offset : 0.0; }
+
+// The gamma shapes a proposal from x draws with: kappa x for the Gamma proposal; for the Beta
+// ones the two shapes in single precision, as genbet takes them.
+struct proposal_shapes {
+    proposal_kind kind;
+    double gamma;
+    float beta[2];
+};
+
+proposal_shapes shapes_of(proposal_kind kind, double x, double kappa)
+{
+    const double o = offset_of(kind);
+    return {kind, kappa * x, {static_cast<float>(kappa * x + o), static_cast<float>(kappa * (1 - x) + o)}};
+}
+
+// The shapes of the next proposal from the value the last one returned, should it be accepted;
+// none when there is no such proposal.
+thread_local proposal_shapes next_if_accepted{};
+thread_local bool next_pending = false;
 }  // namespace
 
 bool inside_support(proposal_kind kind, double x)
@@ -20,14 +39,12 @@ bool inside_support(proposal_kind kind, double x)
 
 double propose(proposal_kind kind, double x, double kappa)
 {
-    double x_new;
-    if (kind == proposal_kind::gamma) {
-        x_new = rgamma(kappa * x, kappa);
-    } else {
-        const double o = offset_of(kind);
-        x_new = genbet(static_cast<float>(kappa * x + o), static_cast<float>(kappa * (1 - x) + o));
-    }
-    return inside_support(kind, x_new) ? x_new : x;
+    const proposal_shapes s = shapes_of(kind, x, kappa);
+    double x_new = kind == proposal_kind::gamma ? rgamma(s.gamma, kappa) : genbet(s.beta[0], s.beta[1]);
+    if (!inside_support(kind, x_new)) x_new = x;
+    next_if_accepted = shapes_of(kind, x_new, kappa);
+    next_pending = true;
+    return x_new;
 }
 
 double log_proposal_density(proposal_kind kind, double to, double from, double kappa)
@@ -41,9 +58,22 @@ double log_proposal_density(proposal_kind kind, double to, double from, double k
 
 bool accept_move(bool sampling, double log_ratio, double log_ratio_mh)
 {
-    if (!sampling) return log_ratio > 0;
-    const double u = Uniform().Next();
-    return log_ratio_mh > 0 || portable::exp(log_ratio_mh) > u;
+    bool accepted = log_ratio > 0;
+    if (sampling) {
+        const double u = Uniform().Next();
+        accepted = log_ratio_mh > 0 || portable::exp(log_ratio_mh) > u;
+    }
+    // An accepted proposal is next sweep's starting value: the tables of the proposal from it
+    // are laid ahead, alongside the next tables laid.
+    if (accepted && next_pending) {
+        const proposal_shapes& s = next_if_accepted;
+        if (s.kind == proposal_kind::gamma)
+            expect_rgamma(s.gamma);
+        else
+            expect_genbet(s.beta[0], s.beta[1]);
+    }
+    next_pending = false;
+    return accepted;
 }
 
 double with_hastings(double log_ratio, proposal_kind kind, double x, double x_new, double kappa)

@@ -75,6 +75,8 @@ void update_shape_family(data& d, const shape_family& s)
     }
     update_hyperparameter(d, s.f, hyper_role::mean, 0);
     update_hyperparameter(d, s.f, hyper_role::var, 0);
+    // Next sweep's cohort steps draw from the prior as it now stands.
+    expect_prior_draw(gamma, family_hyper(d, s.f, hyper_role::mean, 0), family_hyper(d, s.f, hyper_role::var, 0));
 }
 
 }  // namespace

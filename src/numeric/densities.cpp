@@ -6,8 +6,16 @@
 
 double log_dbeta(double x, double a, double b)
 {
-    return (a - 1.0) * portable::log(x) + (b - 1.0) * portable::log(1.0 - x) + portable::lgamma(a + b) -
-           portable::lgamma(a) - portable::lgamma(b);
+    // ln x and ln(1 - x) in the two lanes of one vector when both are positive, as log gives them.
+    const double y = 1.0 - x;
+    double log_x, log_y;
+    if (x > 0 && y > 0) {
+        const vec2 l = portable::log_lanes(vec2{x, y});
+        log_x = l[0], log_y = l[1];
+    } else {
+        log_x = portable::log(x), log_y = portable::log(y);
+    }
+    return (a - 1.0) * log_x + (b - 1.0) * log_y + portable::lgamma(a + b) - portable::lgamma(a) - portable::lgamma(b);
 }
 
 double meanvec(const std::vector<double>* v, int n)

@@ -56,7 +56,7 @@ struct log_reduction {
     T head, tail, z_hi, z_lo;
 };
 
-template <class T>
+template <class T, class Loads = element_loads>
 [[gnu::always_inline]] inline log_reduction<T> reduce_for_log(T x)
 {
     // Subnormal x is scaled exactly into the normal range.
@@ -68,19 +68,19 @@ template <class T>
     const T e = (from_bits((tmp >> 52) | 0x4330000000000000) - (0x1p52 + 1024)) -
                 pick(subnormal, splat<T>(52), splat<T>(0));
     const T m = from_bits(ix - ((tmp >> 52) << 52) + 0x4000000000000000);
-    const T c = table_at(&log_table[0][0], i3);
+    const T c = Loads::at(&log_table[0][0], i3);
     // m_hi has 43 bits and c 10, so both products are exact, and m_hi c lies within 1% of 1.
     const T m_hi = from_bits(bits_of(m) & ~std::uint64_t{0x3ff});
     // e ln2_hi and the table head are multiples of 2^-42 below 2^10: their sum is exact. When
     // it is not 0 it exceeds |z|.
-    return {e * ln2_hi + table_at(&log_table[0][0], i3 + 1), e * ln2_lo + table_at(&log_table[0][0], i3 + 2),
+    return {e * ln2_hi + Loads::at(&log_table[0][0], i3 + 1), e * ln2_lo + Loads::at(&log_table[0][0], i3 + 2),
             m_hi * c - 1.0, (m - m_hi) * c};
 }
 }  // namespace detail
 
 // e^(x + tail), |tail| below 2^-30, per lane of T (double or vec4): the one exp of the program,
-// inline so that the per-point loops run it in vector lanes.
-template <class T>
+// inline so that the per-point loops run it in vector lanes; Loads reads the tables.
+template <class T, class Loads = element_loads>
 [[gnu::always_inline]] inline T exp_lanes(T x, T tail)
 {
     using namespace detail;
@@ -94,8 +94,7 @@ template <class T>
     // The low 52 bits of z hold 2^51 + k; k = 32 e + j.
     const auto k = bits_of(z) & 0xfffffffffffff;
     const auto j2 = (k & 31) * 2;
-    T t_hi, t_lo;
-    table_pair_at(&exp_table[0][0], j2, t_hi, t_lo);
+    const T t_hi = Loads::at(&exp_table[0][0], j2), t_lo = Loads::at(&exp_table[0][0], j2 + 1);
     const T p = r + r * r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720)))));
     const T y = t_hi + (t_hi * p + t_lo);
     // 2^e as 2^floor(e/2) 2^ceil(e/2), both normal: exact scaling unless the result is not.
@@ -108,10 +107,10 @@ template <class T>
 
 // ln x for positive finite x per lane of T: head + z exactly as s + t + z.lo, ln(1 + z) - z
 // from the rounded z, whose error there is below 2^-68.
-template <class T>
+template <class T, class Loads = element_loads>
 [[gnu::always_inline]] inline T log_lanes(T x)
 {
-    const detail::log_reduction<T> r = detail::reduce_for_log(x);
+    const detail::log_reduction<T> r = detail::reduce_for_log<T, Loads>(x);
     const T zh = r.z_hi + r.z_lo;
     const T bb = zh - r.z_hi;
     const T zl = (r.z_hi - (zh - bb)) + (r.z_lo - bb);

@@ -56,6 +56,8 @@ public:
 private:
     friend class Random;   // the block draws of base_draws
     double next_uniform();
+    // n draws into out: what n calls of next_uniform give, tempered four words at a time.
+    void next_uniforms(double* out, std::size_t n);
     static constexpr int state_size = 624;
     static constexpr int never_seeded = state_size + 1;
     void init_state(std::uint32_t seed);

@@ -75,9 +75,17 @@ using ulanes2 = std::uint64_t __attribute__((vector_size(16)));
 
 // Whether the condition holds in every lane, in some lane.
 [[gnu::always_inline]] inline bool all_of(bool m) { return m; }
-[[gnu::always_inline]] inline bool all_of(lanes4 m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
+// (The halves are combined first, one vector operation, then the two lanes left.)
 [[gnu::always_inline]] inline bool any_of(lanes2 m) { return (m[0] | m[1]) != 0; }
-[[gnu::always_inline]] inline bool any_of(lanes4 m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+[[gnu::always_inline]] inline bool all_of(lanes4 m)
+{
+    const lanes2 h = __builtin_shufflevector(m, m, 0, 1) & __builtin_shufflevector(m, m, 2, 3);
+    return (h[0] & h[1]) != 0;
+}
+[[gnu::always_inline]] inline bool any_of(lanes4 m)
+{
+    return any_of(__builtin_shufflevector(m, m, 0, 1) | __builtin_shufflevector(m, m, 2, 3));
+}
 
 // Entry i (per lane) of a table.
 [[gnu::always_inline]] inline double table_at(const double* t, std::uint64_t i) { return t[i]; }
@@ -86,26 +94,37 @@ using ulanes2 = std::uint64_t __attribute__((vector_size(16)));
     return vec4{t[i[0]], t[i[1]], t[i[2]], t[i[3]]};
 }
 [[gnu::always_inline]] inline vec2 table_at(const double* t, ulanes2 i) { return vec2{t[i[0]], t[i[1]]}; }
-// Entries i and i + 1 (per lane) of a table, loaded together.
-[[gnu::always_inline]] inline void table_pair_at(const double* t, std::uint64_t i, double& a, double& b)
-{
-    a = t[i];
-    b = t[i + 1];
-}
-[[gnu::always_inline]] inline void table_pair_at(const double* t, ulanes4 i, vec4& a, vec4& b)
-{
-    vec2 r[4];
-    for (int l = 0; l < 4; ++l) std::memcpy(&r[l], t + i[l], sizeof r[l]);
-    a = vec4{r[0][0], r[1][0], r[2][0], r[3][0]};
-    b = vec4{r[0][1], r[1][1], r[2][1], r[3][1]};
-}
-[[gnu::always_inline]] inline void table_pair_at(const double* t, ulanes2 i, vec2& a, vec2& b)
-{
-    vec2 r[2];
-    for (int l = 0; l < 2; ++l) std::memcpy(&r[l], t + i[l], sizeof r[l]);
-    a = vec2{r[0][0], r[1][0]};
-    b = vec2{r[0][1], r[1][1]};
-}
+// How a kernel reads table entries per lane: one element at a time (any processor), or with
+// AVX2 gathers, one instruction a vector (only in kernels compiled with WIDE_LANES_TARGET). Both
+// give the same values. The tables read are constants, so the gathers need no memory operand.
+struct element_loads {
+    template <class I>
+    [[gnu::always_inline]] static auto at(const double* t, I i)
+    {
+        return table_at(t, i);
+    }
+};
+#if defined(__x86_64__)
+struct gathered_loads {
+    [[gnu::always_inline]] static double at(const double* t, std::uint64_t i) { return t[i]; }
+    [[gnu::always_inline]] static vec4 at(const double* t, ulanes4 i)
+    {
+        vec4 r;
+        lanes4 all = lanes4{} - 1;
+        asm("vgatherqpd %[all], (%[t], %[i], 8), %[r]" : [r] "=&x"(r), [all] "+x"(all) : [t] "r"(t), [i] "x"(i));
+        return r;
+    }
+    [[gnu::always_inline]] static vec2 at(const double* t, ulanes2 i)
+    {
+        vec2 r;
+        lanes2 all = lanes2{} - 1;
+        asm("vgatherqpd %[all], (%[t], %[i], 8), %[r]" : [r] "=&x"(r), [all] "+x"(all) : [t] "r"(t), [i] "x"(i));
+        return r;
+    }
+};
+#else
+using gathered_loads = element_loads;
+#endif
 
 // The value v in every lane of T.
 template <class T>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <optional>
 
 #include "numeric/elementary.hpp"
 #include "numeric/format.hpp"
@@ -43,6 +45,9 @@ table_cache<PosTable>& gamma1_tables()
     return cache;
 }
 
+// A batch of gamma draws needs no more tables than a set of the cache holds (see draw_gammas).
+static_assert(max_gamma_batch <= table_cache<AsymTable>::set_size);
+
 table_cache<AsymTable>& gamma2_tables()
 {
     static thread_local table_cache<AsymTable> cache;
@@ -71,89 +76,177 @@ int lay_strips(const Random& target, double area, double* sx, double* sfx, int l
 
 // Gamma(alpha) density at each lane of x (double, vec2 or vec4), the shape given per lane as
 // alpha - 1 and lnGamma(alpha): 0 for x <= 0, else exp((alpha - 1) ln x - x - lnGamma(alpha)),
-// 0 below exp(-40).
-template <class T>
+// 0 below exp(-40). Loads reads the tables of log and exp.
+template <class T, class Loads = element_loads>
 [[gnu::always_inline]] inline T gamma_density(T x, T alpha_less_one, T log_gamma)
 {
     const auto inside = x > 0.0;
-    const T e = alpha_less_one * portable::log_lanes(pick(inside, x, splat<T>(1.0))) - x - log_gamma;
-    const T f = pick(e < log_density_floor, splat<T>(0.0), portable::exp_lanes(e, splat<T>(0.0)));
+    const T e = alpha_less_one * portable::log_lanes<T, Loads>(pick(inside, x, splat<T>(1.0))) - x - log_gamma;
+    const T f = pick(e < log_density_floor, splat<T>(0.0), portable::exp_lanes<T, Loads>(e, splat<T>(0.0)));
     return pick(inside, f, splat<T>(0.0));
 }
 
-constexpr int two_sided_limit = AsymTable::end_slot;
-
-// The edges of one side of a two-sided gamma table outwards from the mode, laid as lay_strips
-// lays them (x + 0.01 / density, or x - 0.01 / density): n with a positive density, then the
-// one whose density is 0 (n = two_sided_limit: the side does not fit).
-struct strip_chain {
-    double x[two_sided_limit], f[two_sided_limit];
-    int n;
-};
-
-// Lays the sides of one or two gamma tables (V = vec2 or vec4) at once: lane 2t the right-hand
-// side of table t, lane 2t + 1 its left-hand side, each from the mode alpha - 1 in steps of
-// +-0.01 / density, until every lane has met a density that is not positive (a finished lane
-// keeps its place) or one side does not fit.
-template <class V>
-[[gnu::always_inline]] inline void lay_gamma_chains(const Gamma2* const* tables, strip_chain* chains)
-{
-    constexpr int lanes = sizeof(V) / sizeof(double);
+// The sides of one or two two-sided gamma tables in the lanes of a vector V (vec2: one table,
+// vec4: two): lane 2t the right-hand side of table t, lane 2t + 1 its left-hand side, each laid
+// from the mode alpha - 1 in steps of +-0.01 / density (as lay_strips lays them).
+template <class V, class Loads>
+struct gamma_sides {
+    static constexpr int lanes = sizeof(V) / sizeof(double), tables = lanes / 2;
+    using mask = decltype(V{} == V{});
     V x, step, alpha_less_one, log_gamma;
-    for (int l = 0; l < lanes; ++l) {
-        const Gamma2& g = *tables[l / 2];
-        x[l] = alpha_less_one[l] = g.shape() - 1.0;
-        step[l] = (l % 2 == 0 ? 1.0 : -1.0) * two_sided_area;
-        log_gamma[l] = g.log_gamma();
+    mask open, laid;   // laid: edges with a positive density, per lane
+
+    [[gnu::always_inline]] explicit gamma_sides(const Gamma2* const* gens)
+    {
+        for (int l = 0; l < lanes; ++l) {
+            const Gamma2& g = *gens[l / 2];
+            x[l] = alpha_less_one[l] = g.shape() - 1.0;
+            step[l] = (l % 2 == 0 ? 1.0 : -1.0) * two_sided_area;
+            log_gamma[l] = g.log_gamma();
+        }
+        open = x == x;
+        laid = open & 0;
     }
-    V xs[two_sided_limit], fs[two_sided_limit];
-    auto open = x == x;
-    auto laid = open & 0;   // edges with a positive density, per lane
-    int steps = 0;
-    while (steps < two_sided_limit) {
-        const V f = gamma_density(x, alpha_less_one, log_gamma);
-        xs[steps] = x, fs[steps] = f;
-        ++steps;
+
+    // Lays row `row` of every table and steps on; whether some side is still open. A finished
+    // side keeps its place, so its later rows repeat its last edge.
+    [[gnu::always_inline]] bool lay_row(int row, AsymTable* const* t)
+    {
+        const V f = gamma_density<V, Loads>(x, alpha_less_one, log_gamma);
+        for (int i = 0; i < tables; ++i) {
+            const vec2 xt{x[2 * i], x[2 * i + 1]}, ft{f[2 * i], f[2 * i + 1]};
+            std::memcpy(t[i]->x[row], &xt, sizeof xt);
+            std::memcpy(t[i]->f[row], &ft, sizeof ft);
+        }
         open &= ~(f <= 0.0);
         laid -= open;
-        if (!any_of(open)) break;
         x = pick(open, x + step / f, x);
+        return any_of(open);
     }
-    for (int l = 0; l < lanes; ++l) {
-        strip_chain& c = chains[l];
-        c.n = static_cast<int>(laid[l]);
-        for (int k = 0; k < steps && k <= c.n; ++k) c.x[k] = xs[k][l], c.f[k] = fs[k][l];
+
+    // Each table's strips right and left of the mode (a side that does not fit counts all its
+    // rows); check_gamma_table judges them.
+    [[gnu::always_inline]] void count(AsymTable* const* t) const
+    {
+        for (int i = 0; i < tables; ++i) {
+            t[i]->right = static_cast<int>(laid[2 * i]);
+            t[i]->strips = static_cast<int>(laid[2 * i] + laid[2 * i + 1]);
+            t[i]->xi = t[i]->strips;
+        }
     }
+};
+
+// Lays the tables of the generators one vector of sides V after the other, or two vectors V, W
+// in the same steps: their chains of operations are independent, so the processor overlaps
+// them.
+template <class V, class Loads>
+[[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* t)
+{
+    gamma_sides<V, Loads> a(gens);
+    for (int row = 0; row < AsymTable::rows && a.lay_row(row, t); ++row) {}
+    a.count(t);
+}
+template <class V, class W, class Loads>
+[[gnu::always_inline]] inline void lay_gamma_sides(const Gamma2* const* gens, AsymTable* const* t)
+{
+    constexpr int n = gamma_sides<V, Loads>::tables;
+    gamma_sides<V, Loads> a(gens);
+    gamma_sides<W, Loads> b(gens + n);
+    for (int row = 0; row < AsymTable::rows; ++row) {
+        const bool open_a = a.lay_row(row, t), open_b = b.lay_row(row, t + n);
+        if (!open_a && !open_b) break;
+    }
+    a.count(t);
+    b.count(t + n);
 }
 
-void lay_one_baseline(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec2>(t, c); }
-WIDE_LANES_TARGET void lay_one_wide(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec2>(t, c); }
-void lay_two_baseline(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec4>(t, c); }
-WIDE_LANES_TARGET void lay_two_wide(const Gamma2* const* t, strip_chain* c) { lay_gamma_chains<vec4>(t, c); }
-
-// The two-sided table of Gamma(alpha) from its sides: the right-hand edges, then the left-hand
-// ones starting over at the mode where the right-hand end point was (which goes to the
-// reserved slot). Throws when a side does not fit or there are too few strips.
-AsymTable gamma_table(const strip_chain& right, const strip_chain& left, double alpha)
+// One kernel per number of tables laid together (1 ... 4), for the processor's lanes.
+using lay_kernel = void (*)(const Gamma2* const*, AsymTable* const*);
+void lay_1_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec2, element_loads>(g, t); }
+void lay_2_baseline(const Gamma2* const* g, AsymTable* const* t) { lay_gamma_sides<vec4, element_loads>(g, t); }
+void lay_3_baseline(const Gamma2* const* g, AsymTable* const* t)
 {
+    lay_gamma_sides<vec4, vec2, element_loads>(g, t);
+}
+void lay_4_baseline(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec4, element_loads>(g, t);
+}
+WIDE_LANES_TARGET void lay_1_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec2, gathered_loads>(g, t);
+}
+WIDE_LANES_TARGET void lay_2_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, gathered_loads>(g, t);
+}
+WIDE_LANES_TARGET void lay_3_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec2, gathered_loads>(g, t);
+}
+WIDE_LANES_TARGET void lay_4_wide(const Gamma2* const* g, AsymTable* const* t)
+{
+    lay_gamma_sides<vec4, vec4, gathered_loads>(g, t);
+}
+
+// Lays the tables of n = 1 ... 4 gamma generators together.
+void lay_gamma_tables(const Gamma2* const* gens, AsymTable* const* tables, int n)
+{
+    static const lay_kernel baseline[] = {lay_1_baseline, lay_2_baseline, lay_3_baseline, lay_4_baseline};
+    static const lay_kernel wide[] = {lay_1_wide, lay_2_wide, lay_3_wide, lay_4_wide};
+    (wide_lanes_active() ? wide : baseline)[n - 1](gens, tables);
+}
+
+// Whether the laid table has room for both sides and enough strips.
+bool gamma_table_fits(const AsymTable& t) { return t.strips < AsymTable::rows && t.strips >= AsymTable::min_strips; }
+
+// Shapes whose two-sided tables will soon be needed (expect_gamma_shapes), oldest first.
+struct expected_shapes {
+    static constexpr int capacity = 2 * max_gamma_batch;
+    double shape[capacity];
+    int n = 0;
+};
+expected_shapes& expected()
+{
+    static thread_local expected_shapes queue;
+    return queue;
+}
+
+// Lays the n tables claimed for gens, and with them up to `room` tables of expected shapes that
+// are not cached (at most max_gamma_batch tables in all); those enter the cache when they fit.
+void lay_with_expected(const Gamma2* const* gens, AsymTable* const* tables, int n, int room)
+{
+    table_cache<AsymTable>& cache = gamma2_tables();
+    expected_shapes& queue = expected();
+    const Gamma2* all_gens[max_gamma_batch];
+    AsymTable* all_tables[max_gamma_batch];
+    std::optional<Gamma2> ahead[max_gamma_batch];
+    int total = 0;
+    for (; total < n; ++total) all_gens[total] = gens[total], all_tables[total] = tables[total];
+    int used = 0;
+    for (; used < queue.n && total < n + room && total < max_gamma_batch; ++used) {
+        const double shape = queue.shape[used];
+        bool known = cache.contains(shape);
+        for (int i = 0; i < total && !known; ++i) known = all_gens[i]->shape() == shape;
+        if (known) continue;
+        all_gens[total] = &ahead[total].emplace(shape);
+        all_tables[total++] = &cache.claim(shape);
+    }
+    std::copy(queue.shape + used, queue.shape + queue.n, queue.shape);
+    queue.n -= used;
+    lay_gamma_tables(all_gens, all_tables, total);
+    for (int i = n; i < total; ++i)
+        if (gamma_table_fits(*all_tables[i])) cache.keep(*all_tables[i]);
+}
+
+// Throws when a side of the laid table of Gamma(alpha) did not fit, the two together need more
+// strips than a table holds, or there are too few strips.
+void check_gamma_table(const AsymTable& t, double alpha)
+{
+    if (gamma_table_fits(t)) return;
     const table_label label{"gamma shape", alpha};
-    const int i = right.n;
-    if (i >= two_sided_limit) too_large(label, two_sided_limit);
-    AsymTable t;
-    t.mode = alpha - 1.0;
-    std::copy(right.x, right.x + i + 1, t.sx);
-    std::copy(right.f, right.f + i + 1, t.sfx);
-    t.last_right = i - 1;
-    t.sx[AsymTable::end_slot] = t.sx[i];
-    t.sfx[AsymTable::end_slot] = 0.0;
-    const int j = i + left.n;
-    if (j >= two_sided_limit) too_large(label, two_sided_limit);
-    std::copy(left.x, left.x + left.n + 1, t.sx + i);
-    std::copy(left.f, left.f + left.n + 1, t.sfx + i);
-    check_enough(label, j, AsymTable::min_strips);
-    t.strips = j;
-    t.xi = j;
-    return t;
+    if (t.strips >= AsymTable::rows) too_large(label, AsymTable::rows);
+    check_enough(label, t.strips, AsymTable::min_strips);
 }
 
 }  // namespace
@@ -199,10 +292,12 @@ double draw_two_sided(const AsymTable& t, const Random& target)
         const int k = static_cast<int>(std::floor(u1 * t.xi));
         const double u2 = Random::base_draw();
         const double u3 = Random::base_draw();
-        const int far = k == t.last_right ? AsymTable::end_slot : k + 1;
-        const double x = t.sx[k] + u2 * (t.sx[far] - t.sx[k]);
-        const double y = u3 * t.sfx[k];
-        if (y < t.sfx[far] || y < target.Density(x))
+        const int side = k < t.right ? 0 : 1;
+        const int s = k < t.right ? k : k - t.right;
+        const double x0 = t.x[s][side], x1 = t.x[s + 1][side];
+        const double x = x0 + u2 * (x1 - x0);
+        const double y = u3 * t.f[s][side];
+        if (y < t.f[s + 1][side] || y < target.Density(x))
             return x;
     }
 }
@@ -249,7 +344,12 @@ double Gamma1::Next() { return portable::pow(PosGen::Next(), inv_alpha_); }
 
 const PosTable& Gamma1::table()
 {
-    return gamma1_tables().find(alpha_, [this] { return build(table_label{"gamma shape", alpha_}); });
+    table_cache<PosTable>& cache = gamma1_tables();
+    if (const PosTable* t = cache.lookup(alpha_)) return *t;
+    PosTable& t = cache.claim(alpha_);
+    t = build(table_label{"gamma shape", alpha_});
+    cache.keep(t);
+    return t;
 }
 const char* Gamma1::Name() const { return "Gamma1"; }
 
@@ -294,12 +394,15 @@ double Gamma2::log_gamma() const
 
 const AsymTable& Gamma2::table()
 {
-    return gamma2_tables().find(alpha_, [this] {
-        const Gamma2* const tables[] = {this};
-        strip_chain sides[2];
-        (wide_lanes_active() ? lay_one_wide : lay_one_baseline)(tables, sides);
-        return gamma_table(sides[0], sides[1], alpha_);
-    });
+    table_cache<AsymTable>& cache = gamma2_tables();
+    if (const AsymTable* t = cache.lookup(alpha_)) return *t;
+    AsymTable& t = cache.claim(alpha_);
+    const Gamma2* const gens[] = {this};
+    AsymTable* const tables[] = {&t};
+    lay_with_expected(gens, tables, 1, max_gamma_batch - 1);
+    check_gamma_table(t, alpha_);
+    cache.keep(t);
+    return t;
 }
 
 const char* Gamma2::Name() const { return "Gamma2"; }
@@ -307,27 +410,67 @@ double Gamma2::Density(double x) const { return gamma_density(x, alpha_ - 1.0, l
 double Gamma2::Mean() const { return alpha_; }
 double Gamma2::Variance() const { return alpha_; }
 
-std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b)
+void draw_gammas(Gamma* const* g, int n, double* out)
 {
-    auto* const ga = dynamic_cast<Gamma2*>(&a.generator());
-    auto* const gb = dynamic_cast<Gamma2*>(&b.generator());
     table_cache<AsymTable>& cache = gamma2_tables();
-    if (ga == nullptr || gb == nullptr || ga->shape() == gb->shape() || cache.contains(ga->shape()) ||
-        cache.contains(gb->shape())) {
-        const double x = a.Next();
-        return {x, b.Next()};
+    Gamma2* two_sided[max_gamma_batch];
+    const AsymTable* table[max_gamma_batch];   // of each two-sided draw
+    bool laid_here[max_gamma_batch];           // the draw that first needs a table laid here
+    const Gamma2* to_lay[max_gamma_batch];
+    AsymTable* into[max_gamma_batch];
+    int laying = 0, found = 0;
+    // Every cached table is found before any is claimed: with no more tables in a batch than a
+    // cache set has ways (tables laid ahead included), a claim then never takes a table the
+    // batch needs.
+    for (int i = 0; i < n; ++i) {
+        two_sided[i] = dynamic_cast<Gamma2*>(&g[i]->generator());
+        table[i] = nullptr;
+        laid_here[i] = false;
+        if (two_sided[i] == nullptr) continue;
+        for (int e = 0; e < i && table[i] == nullptr; ++e)
+            if (two_sided[e] != nullptr && two_sided[e]->shape() == two_sided[i]->shape()) table[i] = table[e];
+        if (table[i] == nullptr && (table[i] = cache.lookup(two_sided[i]->shape())) != nullptr) ++found;
     }
-    // The tables enter the cache, and a build error is thrown, when the draw that needs the
-    // table comes, as in a.Next() and b.Next().
-    const Gamma2* const tables[] = {ga, gb};
-    strip_chain sides[4];
-    (wide_lanes_active() ? lay_two_wide : lay_two_baseline)(tables, sides);
-    const double x =
-        draw_two_sided(cache.find(ga->shape(), [&] { return gamma_table(sides[0], sides[1], ga->shape()); }), *ga);
-    const double y =
-        draw_two_sided(cache.find(gb->shape(), [&] { return gamma_table(sides[2], sides[3], gb->shape()); }), *gb);
-    return {x, y};
+    for (int i = 0; i < n; ++i) {
+        if (two_sided[i] == nullptr || table[i] != nullptr) continue;
+        AsymTable& t = cache.claim(two_sided[i]->shape());
+        for (int e = i; e < n; ++e)
+            if (two_sided[e] != nullptr && table[e] == nullptr && two_sided[e]->shape() == two_sided[i]->shape())
+                table[e] = &t;
+        laid_here[i] = true;
+        to_lay[laying] = two_sided[i];
+        into[laying++] = &t;
+    }
+    if (laying > 0) lay_with_expected(to_lay, into, laying, max_gamma_batch - laying - found);
+    // Each laid table enters the cache, and a build error is thrown, when the draw that needs it
+    // comes, as in g[0]->Next(), g[1]->Next(), ...
+    for (int i = 0; i < n; ++i) {
+        if (two_sided[i] == nullptr) {
+            out[i] = g[i]->Next();
+            continue;
+        }
+        if (laid_here[i]) {
+            check_gamma_table(*table[i], two_sided[i]->shape());
+            cache.keep(*table[i]);
+        }
+        out[i] = draw_two_sided(*table[i], *two_sided[i]);
+    }
 }
+
+void expect_gamma_shapes(const double* shapes, int n)
+{
+    expected_shapes& queue = expected();
+    for (int i = 0; i < n; ++i) {
+        if (!Gamma::two_sided(shapes[i])) continue;
+        if (queue.n == expected_shapes::capacity) {
+            std::copy(queue.shape + 1, queue.shape + queue.n, queue.shape);
+            --queue.n;
+        }
+        queue.shape[queue.n++] = shapes[i];
+    }
+}
+
+bool Gamma::two_sided(double shape) { return shape > 1.0 && std::isfinite(shape); }
 
 Gamma::choice Gamma::choose(double shape)
 {
@@ -335,9 +478,9 @@ Gamma::choice Gamma::choose(double shape)
         throw run_error("gamma shape must be finite and positive, got " + format_number(shape));
     if (shape < 1.0)
         return choice(std::in_place_type<Gamma1>, shape);
-    if (shape == 1.0)
-        return choice(std::in_place_type<Exponential>);
-    return choice(std::in_place_type<Gamma2>, shape);
+    if (two_sided(shape))
+        return choice(std::in_place_type<Gamma2>, shape);
+    return choice(std::in_place_type<Exponential>);
 }
 
 Gamma::Gamma(double shape)

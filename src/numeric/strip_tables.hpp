@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <utility>
 #include <variant>
 
 #include "numeric/random.hpp"
@@ -28,20 +27,19 @@ struct PosTable {
     double sfx[capacity] = {};  // density at each edge
 };
 
-// A table of strips running outwards from the mode on both sides: entries 0 ... last_right
-// go right from the mode, entries last_right + 1 ... strips - 1 go left from it (entry
-// last_right + 1 is the mode again). The outer edge of the last right-hand strip is kept in
-// the reserved entry `end_slot`.
+// A table of strips running outwards from the mode on both sides, the two sides laid side by
+// side: row s holds edge s of the right-hand side in column 0 and edge s of the left-hand side in
+// column 1, edge 0 being the mode in both. Strip k < right lies between right-hand edges k and
+// k + 1, strip right + m between left-hand edges m and m + 1; the outer edge of each side's last
+// strip has density 0.
 struct AsymTable {
-    static constexpr int capacity = 121;
-    static constexpr int end_slot = 120;
+    static constexpr int rows = 120;
     static constexpr int min_strips = 100;
-    double mode = 0;
     int strips = 0;
+    int right = 0;           // strips right of the mode
     double xi = 0;           // strips, as the strip index scale
-    int last_right = -1;     // index of the last strip right of the mode
-    double sx[capacity] = {};
-    double sfx[capacity] = {};
+    double x[rows][2];       // strip edges
+    double f[rows][2];       // density at each edge
 };
 
 // What a table is built for, named in error messages: a distribution and, for gamma tables,
@@ -165,6 +163,8 @@ public:
     double Variance() const override;
     // The generator chosen for the shape.
     Random& generator();
+    // Whether the shape is drawn from a two-sided table (Gamma2): above 1 and finite.
+    static bool two_sided(double shape);
 
 private:
     using choice = std::variant<Gamma1, Exponential, Gamma2>;
@@ -174,10 +174,16 @@ private:
     Random* active_;
 };
 
-// One draw from a, then one from b: what a.Next() and b.Next() give. When both need a
-// two-sided table that is not cached, the two tables are laid together, four sides in four
-// lanes.
-std::pair<double, double> draw_gamma_pair(Gamma& a, Gamma& b);
+// Draws from each of n = 1 ... max_gamma_batch gamma generators in turn: what g[0]->Next(), ...,
+// g[n - 1]->Next() give. The two-sided tables that are not cached are laid together first, the
+// sides of two tables in the four lanes of a vector.
+constexpr int max_gamma_batch = 4;
+void draw_gammas(Gamma* const* g, int n, double* out);
+
+// Shapes whose gamma tables will soon be needed (the next proposal from an accepted value): the
+// two-sided ones are laid alongside the next tables laid, in lanes that would otherwise wait for
+// them, and cached. Only speed depends on this: a table is the same whenever it is laid.
+void expect_gamma_shapes(const double* shapes, int n);
 
 // Builds and reuses of the per-shape gamma tables since the start of the process.
 struct table_cache_counts {

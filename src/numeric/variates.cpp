@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "state/error.hpp"
 
@@ -12,12 +13,39 @@ double rgamma(double shape, double rate)
     return g.Next() / rate;
 }
 
+void rgammas(const double* shape, int n, double* out)
+{
+    std::optional<Gamma> g[max_gamma_batch];
+    Gamma* drawn[max_gamma_batch];
+    int made = 0;
+    try {
+        for (; made < n; ++made) drawn[made] = &g[made].emplace(shape[made]);
+    } catch (const run_error&) {
+        draw_gammas(drawn, made, out);
+        throw;
+    }
+    draw_gammas(drawn, n, out);
+}
+
 double genbet(float a, float b)
 {
     Gamma ga(a);
     Gamma gb(b);
-    const auto [x, y] = draw_gamma_pair(ga, gb);
-    return x / (x + y);
+    Gamma* const g[] = {&ga, &gb};
+    double xy[2];
+    draw_gammas(g, 2, xy);
+    return xy[0] / (xy[0] + xy[1]);
+}
+
+void expect_rgamma(double shape) { expect_gamma_shapes(&shape, 1); }
+
+// The shapes arrive as floats, as genbet takes them, so that they are rounded to single
+// precision whatever the caller's compiler folds (GCC 12's vectoriser has been seen to drop a
+// double-to-float-to-double round trip).
+void expect_genbet(float a, float b)
+{
+    const double shapes[] = {a, b};
+    expect_gamma_shapes(shapes, 2);
 }
 
 int rmultinom(const double* p, int n)

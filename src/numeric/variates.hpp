@@ -9,10 +9,21 @@
 // and positive. The rate is not checked.
 double rgamma(double shape, double rate);
 
+// Gamma(shape[i], 1) variates for i < n <= max_gamma_batch, in that order: what n calls of
+// rgamma(shape[i], 1) give, their strip tables laid together. A shape that is not finite and
+// positive throws after the draws before it.
+void rgammas(const double* shape, int n, double* out);
+
 // Beta(a, b) variate as x / (x + y) with x ~ Gamma(a), y ~ Gamma(b), drawn in that order.
 // The shapes are single precision on purpose: callers' doubles are rounded at the call, so
 // shapes that agree to single precision give identical draws.
 double genbet(float a, float b);
+
+// Say that rgamma(shape, ...) and genbet(a, b) will soon be called (the next proposal from an
+// accepted value, the next draws from a prior): their strip tables are laid ahead, alongside
+// other tables (see expect_gamma_shapes). Only speed depends on these.
+void expect_rgamma(double shape);
+void expect_genbet(float a, float b);
 
 // A categorical draw from the n probabilities p[0 ... n-1]: the 1-based category at which a
 // uniform draw, reduced by each probability in turn, first reaches <= 0; n when it never does
