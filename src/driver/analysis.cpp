@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/progress.hpp"
+#include "input/scale.hpp"
 #include "input/snp_reader.hpp"
 #include "numeric/random.hpp"
 #include "output/output_files.hpp"
@@ -46,12 +47,8 @@ void snp_source::read_ahead(int n)
     }
 }
 
-namespace {
-
-// The seed of SNP `number`'s own generator under -snp_seeds: its 32-bit word is the run seed's
-// word plus (number - 1) times 2654435769 (2^32 over the golden ratio, odd), modulo 2^32, so
-// that SNP 1 draws as a run of one SNP with the run's seed and every SNP's draws depend on the
-// SNP's position in the file alone.
+// The seed word is the run seed's word plus (number - 1) times 2654435769 (2^32 over the golden
+// ratio, odd), modulo 2^32, so that SNP 1 draws as a run of one SNP with the run's seed.
 double snp_seed(double run_seed, int number)
 {
     const std::uint32_t step = 2654435769u;
@@ -59,6 +56,14 @@ double snp_seed(double run_seed, int number)
     // Half a unit above the word: exact in a double and read back as the word by MT.
     return (static_cast<double>(word) + 0.5) / 4294967296.0;
 }
+
+void check_scale(const settings& cfg, snp_source& source)
+{
+    source.read_ahead(input::scale_check_snps);
+    input::check_scale(source.ahead, cfg.input_files, cfg.scale);
+}
+
+namespace {
 
 // The analysis of the SNP in d.current, formatted for the result files.
 void analyse(data& d, snp_output& out)

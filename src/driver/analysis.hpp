@@ -25,6 +25,13 @@ struct snp_source {
     void read_ahead(int n);
 };
 
+// The seed of SNP `number`'s own generator under -snp_seeds (1-based place among the file's SNP
+// lines): every SNP's draws depend on the run's seed and the SNP's place in the file alone.
+double snp_seed(double run_seed, int number);
+
+// The scale check judges the first SNPs of the range, read ahead before any is analysed.
+void check_scale(const settings& cfg, snp_source& source);
+
 // Analyses every SNP of `source` and hands its results to `writer` in file order: on this
 // thread with one thread, otherwise on cfg.threads threads of their own, at most two SNPs per
 // thread in flight. `console` receives every SNP's detailed output (in file order), and
