@@ -1,5 +1,6 @@
 #include "driver/learning.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <thread>
@@ -15,7 +16,8 @@
 
 namespace {
 
-// A learning fit needs the fitted values, not calls: a short final phase after the starts.
+// A learning fit needs the fitted values, not calls: a short final phase after the starts (or
+// the run's own, when that is shorter).
 constexpr int learning_burn_in = 100, learning_iterations = 100;
 
 struct learning_subset {
@@ -92,8 +94,8 @@ std::string learn_priors(settings& cfg)
               << subset.stride << ")" << std::endl;
     settings fit = cfg;
     fit.label_starts = true;
-    fit.burn_in = learning_burn_in;
-    fit.n_iter = learning_iterations;
+    fit.burn_in = std::min(cfg.burn_in, learning_burn_in);
+    fit.n_iter = std::min(cfg.n_iter, learning_iterations);
     const std::vector<fit_summary> fits = fit_subset(fit, reader.cohorts(), subset, cfg.seed, cfg.threads);
     std::string report;
     const settings learnt = learnt_priors(cfg, fits, report);
