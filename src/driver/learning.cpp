@@ -19,6 +19,7 @@ namespace {
 // A learning fit needs the fitted values, not calls: a short final phase after the starts (or
 // the run's own, when that is shorter).
 constexpr int learning_burn_in = 100, learning_iterations = 100;
+constexpr int learning_rounds = 2;
 
 struct learning_subset {
     std::vector<snp> records;
@@ -50,7 +51,7 @@ learning_subset choose_subset(snp_source& source)
     return s;
 }
 
-std::vector<fit_summary> fit_subset(const settings& fit, const cohort_description& cohorts, learning_subset& subset,
+std::vector<fit_summary> fit_subset(const settings& fit, const cohort_description& cohorts, const learning_subset& subset,
                                     double seed, int threads)
 {
     const std::size_t n = subset.records.size();
@@ -61,7 +62,7 @@ std::vector<fit_summary> fit_subset(const settings& fit, const cohort_descriptio
         data d(fit, cohorts, null);
         for (std::size_t i = first; i < n; i += static_cast<std::size_t>(threads)) {
             try {
-                d.current = std::move(subset.records[i]);
+                d.current = subset.records[i];
                 d.snp_number = subset.numbers[i];
                 MT generator(snp_seed(seed, subset.numbers[i]));
                 Random::Set(generator);
@@ -92,18 +93,23 @@ std::string learn_priors(settings& cfg)
     std::cout << std::endl
               << "learning the priors from " << subset.records.size() << " of " << subset.range << " SNPs (one in "
               << subset.stride << ")" << std::endl;
-    settings fit = cfg;
-    fit.label_starts = true;
-    fit.burn_in = std::min(cfg.burn_in, learning_burn_in);
-    fit.n_iter = std::min(cfg.n_iter, learning_iterations);
-    const std::vector<fit_summary> fits = fit_subset(fit, reader.cohorts(), subset, cfg.seed, cfg.threads);
+    // The first round's fits are made under the run's priors, which may suit the chip badly;
+    // the second round fits the subset again under the priors learnt from the first.
+    settings learnt = cfg;
     std::string report;
-    const settings learnt = learnt_priors(cfg, fits, report);
+    for (int round = 0; round < learning_rounds; ++round) {
+        settings fit = learnt;
+        fit.label_starts = true;
+        fit.burn_in = std::min(cfg.burn_in, learning_burn_in);
+        fit.n_iter = std::min(cfg.n_iter, learning_iterations);
+        const std::vector<fit_summary> fits = fit_subset(fit, reader.cohorts(), subset, cfg.seed, cfg.threads);
+        learnt = learnt_priors(learnt, fits, report);
+    }
     std::cout << report;
     const std::string text = priors_text(
         learnt, "priors learnt by tarvix++ from " + std::to_string(subset.records.size()) + " of " +
                     std::to_string(subset.range) + " SNPs (one in " + std::to_string(subset.stride) +
-                    "); read back with -priors\n" + report);
+                    "), fitted twice; read back with -priors\n" + report);
     input::parse_priors(text, "learnt priors", cfg);
     return text;
 }

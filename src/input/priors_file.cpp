@@ -51,8 +51,7 @@ void parse_priors(const std::string& text, const std::string& name, settings& s)
                             " values, found " + std::to_string(values.size()));
         for (std::size_t v = 0; v < values.size(); ++v) {
             double x = 0;
-            // Every value but a geometry line's median is a shape, rate or scale.
-            const bool must_be_positive = !entry.geometry || v > 0;
+            const bool must_be_positive = static_cast<int>(v) >= entry.any_sign;
             if (!parse_finite(values[v], x) || (must_be_positive && !(x > 0)))
                 throw run_error(at(name, number) + entry.name + " value " + std::to_string(v + 1) + ": \"" +
                                 printable(values[v]) + "\" is not a " + (must_be_positive ? "positive " : "finite ") +
@@ -73,8 +72,9 @@ void parse_priors(const std::string& text, const std::string& name, settings& s)
         for (std::size_t e = 0; e < entries.size(); ++e)
             if (entries[e].geometry && seen[e] == 0)
                 throw run_error(name + ": no line for " + entries[e].name +
-                                " (the geometry lines come all together or not at all)");
+                                " (the lines of the chip's model come all together or not at all)");
     read.geometry.active = geometry_lines != 0;
+    if (!read.geometry.active) read.class_dof = 0;
     s = read;
 }
 

@@ -20,8 +20,7 @@ bool geometry_of(const class_means& m, cluster_geometry& g)
 double two_piece_log_density(const two_piece_t& p, double x)
 {
     const double z = (x - p.mid) / (x < p.mid ? p.below : p.above);
-    // Student-t with 2 degrees of freedom: -(2 + 1)/2 log(1 + z^2 / 2).
-    return -1.5 * portable::log(1 + 0.5 * z * z);
+    return -0.5 * (p.dof + 1) * portable::log(1 + z * z / p.dof);
 }
 
 double geometry_log_prior(const data& d, int j)

@@ -17,7 +17,7 @@ struct cluster_geometry {
 // The geometry of `m`; false when some class mean has no positive x + y, where it means nothing.
 bool geometry_of(const class_means& m, cluster_geometry& g);
 
-// Log density, up to a constant, of the two-piece Student-t `p` at x.
+// Log density, up to a constant (the same on both halves), of the two-piece Student-t `p` at x.
 double two_piece_log_density(const two_piece_t& p, double x);
 
 // The factor's log value for cohort j's class means, weighted by 1 / n_cohorts so that the

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sstream>
 
 #include "model/geometry.hpp"
+#include "numeric/elementary.hpp"
 #include "state/data.hpp"
 
 namespace {
@@ -40,18 +42,40 @@ double quantile(const std::vector<double>& ascending, double q)
     return ascending[low] + (at - static_cast<double>(low)) * (ascending[high] - ascending[low]);
 }
 
-// The quartile of a Student-t with 2 degrees of freedom: sqrt(2/3).
-constexpr double t2_quartile = 0.816496580927726;
 // A scale below this is taken as this: shares and log brightness ratios are not known to a
 // ten-thousandth, and a narrower prior would let rounding decide between fits.
 constexpr double smallest_scale = 1e-4;
 
+// The degrees of freedom a geometry prior may take, with the upper quartile of the Student-t of
+// each: from the Cauchy to all but the normal.
+struct t_shape {
+    double dof, quartile;
+};
+constexpr t_shape t_shapes[] = {{1, 1.0}, {2, 0.816496580927726}, {4, 0.740697300424092},
+                                {8, 0.706386613423373}, {16, 0.690132317213938}, {32, 0.682234453487508}};
+
+// The two-piece Student-t of the chip's values: the median, the scales that put the quartiles
+// where the values' are, and of the degrees of freedom the one of greatest likelihood.
 two_piece_t two_piece_of(std::vector<double> x)
 {
     std::sort(x.begin(), x.end());
-    const double mid = quantile(x, 0.5);
-    return {mid, std::max((mid - quantile(x, 0.25)) / t2_quartile, smallest_scale),
-            std::max((quantile(x, 0.75) - mid) / t2_quartile, smallest_scale)};
+    const double mid = quantile(x, 0.5), low = mid - quantile(x, 0.25), high = quantile(x, 0.75) - mid;
+    two_piece_t best;
+    double best_log_likelihood = -std::numeric_limits<double>::infinity();
+    for (const t_shape& t : t_shapes) {
+        const two_piece_t p{mid, std::max(low / t.quartile, smallest_scale), std::max(high / t.quartile, smallest_scale), t.dof};
+        // The density's constant: the t's lnGamma((nu + 1)/2) - lnGamma(nu/2) - ln(nu pi)/2,
+        // and the two halves' mean scale.
+        const double constant = portable::lgamma(0.5 * (t.dof + 1)) - portable::lgamma(0.5 * t.dof) -
+                                0.5 * portable::log(t.dof * 3.141592653589793) - portable::log(0.5 * (p.below + p.above));
+        double log_likelihood = 0;
+        for (double v : x) log_likelihood += constant + two_piece_log_density(p, v);
+        if (log_likelihood > best_log_likelihood) {
+            best_log_likelihood = log_likelihood;
+            best = p;
+        }
+    }
+    return best;
 }
 
 // The chip's values of one quantity, and the prior they give when there are enough of them.
@@ -60,11 +84,17 @@ public:
     learner(settings& s, std::ostringstream& report) : s_(s), report_(report) {}
 
     // The hyperprior of a family's mean: a Gamma (shape, rate) or Beta (a, b) with the mean and
-    // variance of the chip's values. `floor_one` keeps Beta shapes at 1 or more.
-    void mean_prior(const char* name, prior_pair& p, const std::vector<double>& x, bool gamma, bool floor_one = false)
+    // variance of the chip's values. `floor_one` keeps Beta shapes at 1 or more; `no_narrower`
+    // keeps the variance at least that of the prior `p` held.
+    void mean_prior(const char* name, prior_pair& p, const std::vector<double>& x, bool gamma, bool floor_one = false,
+                    bool no_narrower = false)
     {
         if (!enough(name, x)) return;
-        const moments m = moments_of(x);
+        moments m = moments_of(x);
+        if (no_narrower) {
+            const double held = gamma ? p[0] / (p[1] * p[1]) : p[0] * p[1] / ((p[0] + p[1]) * (p[0] + p[1]) * (p[0] + p[1] + 1));
+            m.var = std::max(m.var, held);
+        }
         if (!(m.var > 0) || (!gamma && !(m.var < m.mean * (1 - m.mean)))) {
             report_ << name << ": kept, the spread of " << x.size() << " fits gives no prior\n";
             return;
@@ -82,7 +112,8 @@ public:
     {
         if (!enough(name, x)) return false;
         p = two_piece_of(x);
-        report_ << name << ": from " << x.size() << " fits, median " << p.mid << "\n";
+        report_ << name << ": from " << x.size() << " fits, median " << p.mid << ", t of " << p.dof
+                << " degrees of freedom\n";
         return true;
     }
 
@@ -97,6 +128,53 @@ private:
     std::ostringstream& report_;
 };
 
+// The concentrations the genotype proportions' prior may take around Hardy–Weinberg
+// proportions, from proportions anywhere (1) to proportions held at Hardy–Weinberg (1000).
+constexpr double concentrations[] = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
+// The allele frequency is integrated out on this many equal steps.
+constexpr int frequency_steps = 200;
+
+// Of `concentrations`, the one under which the cohorts' genotype counts are most likely: each
+// cohort's counts Dirichlet-multinomial around the Hardy–Weinberg proportions of a frequency
+// drawn from Beta(spectrum), the frequency integrated out. Deviations from Hardy–Weinberg that
+// the chip's populations show (mixed samples lack heterozygotes) lower it.
+double likeliest_concentration(const std::vector<std::array<int, 4>>& counts, const prior_pair& spectrum)
+{
+    std::vector<double> log_weight(frequency_steps), alpha(frequency_steps);
+    double norm = 0;
+    for (int s = 0; s < frequency_steps; ++s) {
+        alpha[s] = (s + 0.5) / frequency_steps;
+        log_weight[s] = (spectrum[0] - 1) * portable::log(alpha[s]) + (spectrum[1] - 1) * portable::log(1 - alpha[s]);
+        norm += portable::exp(log_weight[s]);
+    }
+    for (double& w : log_weight) w -= portable::log(norm);
+    double best = concentrations[0], best_log_likelihood = -std::numeric_limits<double>::infinity();
+    std::vector<double> terms(frequency_steps);
+    for (double c : concentrations) {
+        double log_likelihood = 0;
+        for (const std::array<int, 4>& n : counts) {
+            const double total = n[0] + n[1] + n[2];
+            double top = -std::numeric_limits<double>::infinity();
+            for (int s = 0; s < frequency_steps; ++s) {
+                const double a = alpha[s];
+                const double p[3] = {a * a, 2 * a * (1 - a), (1 - a) * (1 - a)};
+                double t = log_weight[s] + portable::lgamma(c) - portable::lgamma(c + total);
+                for (int k = 0; k < 3; ++k) t += portable::lgamma(c * p[k] + n[k]) - portable::lgamma(c * p[k]);
+                terms[s] = t;
+                top = std::max(top, t);
+            }
+            double sum = 0;
+            for (double t : terms) sum += portable::exp(t - top);
+            log_likelihood += top + portable::log(sum);
+        }
+        if (log_likelihood > best_log_likelihood) {
+            best_log_likelihood = log_likelihood;
+            best = c;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 fit_summary summarise_fit(const data& d)
@@ -104,11 +182,15 @@ fit_summary summarise_fit(const data& d)
     fit_summary f;
     const params& p = d.current_result;
     if (!std::isfinite(p.final_log_posterior)) return f;
-    for (const auto& cohort : d.result_calls)
+    for (const auto& cohort : d.result_calls) {
+        std::array<int, 4> members{};
         for (const auto& counts : cohort) {
             const auto top = std::max_element(counts.begin(), counts.end()) - counts.begin();
-            f.members[static_cast<std::size_t>(top)] += 1;
+            members[static_cast<std::size_t>(top)] += 1;
         }
+        for (int k = 0; k < 4; ++k) f.members[static_cast<std::size_t>(k)] += members[static_cast<std::size_t>(k)];
+        f.cohort_members.push_back(members);
+    }
     f.alpha = cohort_mean(d.alpha);
     f.eta = cohort_mean(d.eta);
     f.length = cohort_mean(d.length);
@@ -147,6 +229,7 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
     std::array<std::vector<double>, 3> r, share;
     std::vector<double> het_brightness;
     long null_members = 0, individuals = 0;
+    std::vector<std::array<int, 4>> cohort_counts;
     for (const fit_summary& f : fits) {
         if (!f.usable) continue;
         const auto seen = [&](int k) { return f.members[static_cast<std::size_t>(k)] >= seen_class_members; };
@@ -154,6 +237,7 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
         alpha.push_back(f.alpha);
         for (int k = 0; k < 4; ++k) individuals += f.members[static_cast<std::size_t>(k)];
         null_members += f.members[3];
+        cohort_counts.insert(cohort_counts.end(), f.cohort_members.begin(), f.cohort_members.end());
         if (classes_seen == 3) {
             length.push_back(f.length);
             gradient.push_back(f.gradient);
@@ -175,8 +259,11 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
     l.mean_prior("alpha_star_prior", out.alpha_star_prior, alpha, false, true);
     l.mean_prior("length_mean_prior", out.length_mean_prior, length, true);
     l.mean_prior("gradient_mean_prior", out.gradient_mean_prior, gradient, true);
-    l.mean_prior("fraction_mean_prior", out.fraction_mean_prior, fraction, false);
-    l.mean_prior("departure_mean_prior", out.departure_mean_prior, departure, false);
+    // The heterozygote's place along the homozygotes' segment and off it: its fits are held near
+    // the setting by that prior's narrow proposals, so their spread understates the chip's (the
+    // geometry's shares tell the heterozygote's place without it).
+    l.mean_prior("fraction_mean_prior", out.fraction_mean_prior, fraction, false, false, true);
+    l.mean_prior("departure_mean_prior", out.departure_mean_prior, departure, false, false, true);
     l.mean_prior("sigma_mean_prior", out.sigma_mean_prior, sigma, true);
     l.mean_prior("varfrac_mean_prior", out.varfrac_mean_prior, varfrac, false);
     const char* r_names[] = {"r_mean_prior_0", "r_mean_prior_1", "r_mean_prior_2"};
@@ -185,6 +272,11 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
         l.mean_prior(r_names[k], p, r[static_cast<std::size_t>(k)], false);
         out.r_mean_prior.a[k] = p[0];
         out.r_mean_prior.b[k] = p[1];
+    }
+    // Males of X mode follow other proportions; they keep the setting.
+    if (!s.chrX && cohort_counts.size() >= static_cast<std::size_t>(fewest_fits)) {
+        out.pgd = likeliest_concentration(cohort_counts, out.alpha_star_prior);
+        text << "pgd: the likeliest of " << cohort_counts.size() << " cohorts' genotype counts\n";
     }
     // The null class: its mean share is the chip's share of individuals most often called null,
     // with the weight (a + b) the setting gives it.
@@ -199,6 +291,7 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
     for (int k = 0; k < 3; ++k)
         geometry = l.piece(share_names[k], out.geometry.share[static_cast<std::size_t>(k)], share[static_cast<std::size_t>(k)]) && geometry;
     out.geometry.active = geometry;
+    if (geometry) out.class_dof = learnt_class_dof;
     report = text.str();
     return out;
 }

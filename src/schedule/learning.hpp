@@ -14,6 +14,7 @@ class data;
 struct fit_summary {
     bool usable = false;                    // a finite fit
     std::array<int, 4> members{};           // individuals whose most frequent class was k
+    std::vector<std::array<int, 4>> cohort_members;   // the same per cohort
     double alpha = 0, eta = 0;
     double length = 0, gradient = 0, fraction = 0, departure = 0;
     double sigma = 0, varfrac = 0;
@@ -30,6 +31,13 @@ constexpr int seen_class_members = 5;
 // A prior is learnt only from at least this many fits that show what it describes (a
 // distribution's quartiles and spread from fewer are noise); otherwise it keeps its setting.
 constexpr int fewest_fits = 20;
+
+// The degrees of freedom of the class densities of the chip's model: Student-t rather than
+// normal clusters, so that a sample whose point lies off its cluster (a dim or noisy scan) is
+// neither sure to be in the neighbouring cluster nor left to the null class. 4 is the usual
+// choice of robust estimation with the t (Lange, Little and Taylor 1989): a finite variance, and
+// tails heavy enough that a point far out moves its cluster little.
+constexpr double learnt_class_dof = 4;
 
 // What the SNP that `d` has just analysed (data::v1) tells about the chip.
 fit_summary summarise_fit(const data& d);

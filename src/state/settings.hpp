@@ -13,11 +13,11 @@ struct class_prior {
 };
 
 // A prior learnt from a chip for where one quantity of a SNP's cluster geometry lies: a
-// two-piece Student-t with 2 degrees of freedom, `mid` its median and `below` and `above` the
-// scales of its two halves (the chip's angles are skewed near the axes and heavier-tailed than a
-// normal: a few SNPs have clusters where no other SNP has them).
+// two-piece Student-t, `mid` its median, `below` and `above` the scales of its two halves and
+// `dof` its degrees of freedom (the chip's homozygotes lie skewed near the axes, and a few SNPs
+// have clusters where no other SNP has them).
 struct two_piece_t {
-    double mid = 0, below = 1, above = 1;
+    double mid = 0, below = 1, above = 1, dof = 1;
 };
 // The chip's cluster geometry, a prior factor on the class means besides the shape priors: per
 // genotype class the share y / (x + y) of its mean, and the log of the heterozygote mean's x + y
@@ -90,6 +90,8 @@ struct settings {
     class_prior r_mean_prior{{1, 10, 1}, {50, 1, 50}};
     class_prior r_var_prior{{1, 1, 1}, {100, 100, 100}};
     geometry_prior geometry;
+    // Degrees of freedom of the genotype classes' Student-t densities; 0: normal densities.
+    double class_dof = 0;
 
     // ------------------------------------------------------------ priors learnt from the chip
     bool learn_priors = false;                      // learn the priors from the run's SNPs before calling (-learn)

@@ -1,6 +1,7 @@
 // The priors file: what a run learnt, written and read back exactly; bad files refused by line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "input/priors_file.hpp"
@@ -65,6 +66,11 @@ TEST(PriorsFile, BadFilesNameTheLine)
         const std::size_t at = good.find("\n" + name + " ") + 1;
         return good.substr(0, at) + line + good.substr(good.find('\n', at));
     };
+    // "p.txt:N: " for the line of `name` in the good file, or for a line appended to it.
+    const auto at = [&](const std::string& name) {
+        const std::size_t end = name.empty() ? good.size() : good.find("\n" + name + " ") + 1;
+        return "p.txt:" + std::to_string(std::count(good.begin(), good.begin() + static_cast<long>(end), '\n') + 1) + ": ";
+    };
     const auto remove = [&](const std::string& name) {
         const std::size_t at = good.find("\n" + name + " ") + 1;
         return good.substr(0, at) + good.substr(good.find('\n', at) + 1);
@@ -72,17 +78,18 @@ TEST(PriorsFile, BadFilesNameTheLine)
     const struct {
         std::string text, error;
     } rows[] = {
-        {good + "lenght_mean_prior 1 2\n", "p.txt:27: \"lenght_mean_prior\" is not the name of a prior"},
-        {good + "sigma_var_prior 1 2\n", "p.txt:27: sigma_var_prior given twice (first on line 14)"},
-        {replace("sigma_var_prior", "sigma_var_prior 1"), "p.txt:14: sigma_var_prior takes 2 values, found 1"},
-        {replace("sigma_var_prior", "sigma_var_prior 1 0"), "p.txt:14: sigma_var_prior value 2: \"0\" is not a positive number"},
-        {replace("r_var_prior_2", "r_var_prior_2 1 nan"), "p.txt:22: r_var_prior_2 value 2: \"nan\" is not a positive number"},
-        {replace("share_1", "share_1 x 1 1"), "p.txt:24: share_1 value 1: \"x\" is not a finite number"},
-        {replace("share_1", "share_1 -0.5 1 -1"), "p.txt:24: share_1 value 3: \"-1\" is not a positive number"},
+        {good + "lenght_mean_prior 1 2\n", at("") + "\"lenght_mean_prior\" is not the name of a prior"},
+        {good + "sigma_var_prior 1 2\n", at("") + "sigma_var_prior given twice (first on line " +
+                                             at("sigma_var_prior").substr(6, 2) + ")"},
+        {replace("sigma_var_prior", "sigma_var_prior 1"), at("sigma_var_prior") + "sigma_var_prior takes 2 values, found 1"},
+        {replace("sigma_var_prior", "sigma_var_prior 1 0"), at("sigma_var_prior") + "sigma_var_prior value 2: \"0\" is not a positive number"},
+        {replace("r_var_prior_2", "r_var_prior_2 1 nan"), at("r_var_prior_2") + "r_var_prior_2 value 2: \"nan\" is not a positive number"},
+        {replace("share_1", "share_1 x 1 1 4"), at("share_1") + "share_1 value 1: \"x\" is not a finite number"},
+        {replace("share_1", "share_1 -0.5 1 -1 4"), at("share_1") + "share_1 value 3: \"-1\" is not a positive number"},
         {remove("eta_var_prior"), "p.txt: no line for eta_var_prior"},
-        {remove("het_brightness"), "p.txt: no line for het_brightness (the geometry lines come all together or not at all)"},
+        {remove("het_brightness"), "p.txt: no line for het_brightness (the lines of the chip's model come all together or not at all)"},
     };
     for (const auto& r : rows) EXPECT_EQ(error_of(r.text), r.error);
-    EXPECT_EQ(error_of(replace("share_1", "share_1 -0.5 1 1")), "");   // a median may be negative
+    EXPECT_EQ(error_of(replace("share_1", "share_1 -0.5 1 1 4")), "");   // a median may be negative
     EXPECT_EQ(error_of("\n  \n" + good + "# trailing comment\n"), "");
 }
