@@ -286,12 +286,18 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
         out.eta_mean_prior = {rate * strength, (1 - rate) * strength};
         text << "eta_mean_prior: null share " << rate << " of " << individuals << " calls\n";
     }
-    bool geometry = l.piece("het_brightness", out.geometry.het_brightness, het_brightness);
+    // The geometry is replaced only as a whole: with too few fits of some piece the priors it
+    // held stay (none, or an earlier round's).
+    geometry_prior g;
+    bool geometry = l.piece("het_brightness", g.het_brightness, het_brightness);
     const char* share_names[] = {"share_0", "share_1", "share_2"};
     for (int k = 0; k < 3; ++k)
-        geometry = l.piece(share_names[k], out.geometry.share[static_cast<std::size_t>(k)], share[static_cast<std::size_t>(k)]) && geometry;
-    out.geometry.active = geometry;
-    if (geometry) out.class_dof = learnt_class_dof;
+        geometry = l.piece(share_names[k], g.share[static_cast<std::size_t>(k)], share[static_cast<std::size_t>(k)]) && geometry;
+    if (geometry) {
+        g.active = true;
+        out.geometry = g;
+        out.class_dof = learnt_class_dof;
+    }
     report = text.str();
     return out;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 rm -rf "$TARVIX_WORK_DIR" && mkdir -p "$TARVIX_WORK_DIR" && cd "$TARVIX_WORK_DIR"
 
-"$TARVIX_SIMULATE" --out sim --cohorts 2 --individuals 60 --snps 48 --seed 9 --twocluster 0.3 > /dev/null
+"$TARVIX_SIMULATE" --out sim --cohorts 2 --individuals 60 --snps 64 --seed 9 --twocluster 0.3 > /dev/null
 small=(-i sim_cohort0.txt sim_cohort1.txt -f sim_snpinfo.txt -ns 1 -nmax 4 -b 4 -n 10 -seed 0.3)
 run() {  # run NAME OPTIONS...: the result files in folder NAME
     local name=$1
@@ -24,7 +24,7 @@ run learnt2 -learn -threads 2
 run only -learn_only -threads 2
 run read -label_starts -priors learnt/r_priors -snp_seeds
 run first -label_starts -priors learnt/r_priors -snp_seeds -snps 1 20
-run rest -label_starts -priors learnt/r_priors -snp_seeds -snps 21 48
+run rest -label_starts -priors learnt/r_priors -snp_seeds -snps 21 64
 
 grep -q '^share_2 ' learnt/r_priors || fail "no cluster geometry learnt: $(cat learnt/r_priors)"
 same learnt learnt2 r_priors r_0_mcmc r_1_mcmc r_params
