@@ -280,7 +280,7 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
     }
     // The null class: its mean share is the chip's share of individuals most often called null,
     // with the weight (a + b) the setting gives it.
-    if (individuals > 0) {
+    if (alpha.size() >= static_cast<std::size_t>(fewest_fits)) {
         const double strength = out.eta_mean_prior[0] + out.eta_mean_prior[1];
         const double rate = std::clamp(static_cast<double>(null_members) / static_cast<double>(individuals), 0.001, 0.2);
         out.eta_mean_prior = {rate * strength, (1 - rate) * strength};
