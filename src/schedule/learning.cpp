@@ -81,7 +81,7 @@ two_piece_t two_piece_of(std::vector<double> x)
 // The chip's values of one quantity, and the prior they give when there are enough of them.
 class learner {
 public:
-    learner(settings& s, std::ostringstream& report) : s_(s), report_(report) {}
+    explicit learner(std::ostringstream& report) : report_(report) {}
 
     // The hyperprior of a family's mean: a Gamma (shape, rate) or Beta (a, b) with the mean and
     // variance of the chip's values. `floor_one` keeps Beta shapes at 1 or more; `no_narrower`
@@ -124,7 +124,6 @@ private:
         report_ << name << ": kept, only " << x.size() << " fits show it\n";
         return false;
     }
-    settings& s_;
     std::ostringstream& report_;
 };
 
@@ -225,7 +224,7 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
     settings out = s;
     std::ostringstream text;
     text.precision(4);
-    std::vector<double> alpha, eta_share, length, gradient, fraction, departure, sigma, varfrac;
+    std::vector<double> alpha, length, gradient, fraction, departure, sigma, varfrac;
     std::array<std::vector<double>, 3> r, share;
     std::vector<double> het_brightness;
     long null_members = 0, individuals = 0;
@@ -253,7 +252,7 @@ settings learnt_priors(const settings& s, const std::vector<fit_summary>& fits, 
             if (f.has_geometry) share[static_cast<std::size_t>(k)].push_back(f.share[static_cast<std::size_t>(k)]);
         }
     }
-    learner l(out, text);
+    learner l(text);
     // Shapes below 1 would put infinite density on monomorphic SNPs and draw a SNP with few
     // calls of one class towards them.
     l.mean_prior("alpha_star_prior", out.alpha_star_prior, alpha, false, true);
