@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Regenerates the bundled example data in this folder from the simulator.
-# Usage: examples/make_examples.sh PATH/TO/tarvix_simulate
+# Usage: examples/make_examples.sh PATH/TO/tarvix_simulate [PATH/TO/tarvix++]
+# With tarvix++, also priors.txt: the priors learnt (-learn_only) from a larger simulated chip of
+# the same kind (2 x 300 individuals, 160 SNPs), with which the example's 12 SNPs are called as
+# a small batch of a large run's array.
 # Same simulator source and seeds give the same bytes; gzip -n leaves out the name and time stamp.
 set -euo pipefail
 
-sim=${1:?usage: make_examples.sh PATH/TO/tarvix_simulate}
+sim=${1:?usage: make_examples.sh PATH/TO/tarvix_simulate [PATH/TO/tarvix++]}
+tarvix=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -30,3 +34,10 @@ for j in 0 1; do
     "$here/../scripts/intensities_to_vcf.sh" "$here/cohort$j.txt.gz" 1 |
         bcftools view --no-version -Ob -o "$here/cohort$j.bcf"
 done
+if [[ -n $tarvix ]]; then
+    "$sim" --cohorts 2 --individuals 300 --snps 160 --seed 103 \
+        --hard 0.25 --lowfreq 0.25 --unknown-freq 0.1 --out "$tmp/chip"
+    "$tarvix" -nrs -i "$tmp/chip_cohort0.txt" "$tmp/chip_cohort1.txt" -f "$tmp/chip_snpinfo.txt" -threads 2 \
+        -learn_only -o "$tmp/chip" > /dev/null
+    cp "$tmp/chip_priors" "$here/priors.txt"
+fi

@@ -9,7 +9,9 @@ mkdir -p results
 ex=examples
 
 echo "== autosomal example: console log in results/example.log"
-build/tarvix++ -nrs -gz -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz -f $ex/snpinfo.txt -label_starts \
+# The recommended mode; 12 SNPs are too few to learn from, so the priors are those learnt from a
+# larger simulated chip of the same kind (examples/make_examples.sh).
+build/tarvix++ -nrs -gz -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz -f $ex/snpinfo.txt -learn -priors $ex/priors.txt \
     -o results/example > results/example.log
 build/tarvix_simulate concord --truth $ex/truth.txt --calls results/example --cohorts 2
 

@@ -10,7 +10,7 @@ and renamed into place when complete; last, MANIFEST lists the merged files, one
 Kinds of result file, by suffix:
   _<j>_mcmc                      no header: the chunks' lines one after another
   _params, _information, _tests  one header line: the first chunk's, then every chunk's SNP lines
-  _<j>.sample                    the same in every chunk: the first chunk's copy
+  _<j>.sample, _priors           the same in every chunk: the first chunk's copy
   .vcf.gz (+ .tbi or .csi)       bcftools concat, then indexed like the chunks' files
 Any other file is an error, so that no result is dropped silently.
 """
@@ -24,7 +24,7 @@ import sys
 
 PLAIN = re.compile(r"_\d+_mcmc")
 HEADED = re.compile(r"_(params|information|tests)")
-SAME = re.compile(r"_\d+\.sample")
+SAME = re.compile(r"_\d+\.sample|_priors")
 VCF = ".vcf.gz"
 VCF_INDEXES = {".vcf.gz.tbi": "--tbi", ".vcf.gz.csi": "--csi"}
 

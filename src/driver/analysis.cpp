@@ -14,13 +14,12 @@
 #include <vector>
 
 #include "driver/progress.hpp"
+#include "input/scale.hpp"
 #include "input/snp_reader.hpp"
 #include "numeric/random.hpp"
 #include "output/output_files.hpp"
 #include "output/snp_result.hpp"
 #include "state/data.hpp"
-
-namespace {
 
 // The seed of a SNP's own generator under -snp_seeds: its 32-bit word is the run seed's word
 // plus a step of the SNP's own, modulo 2^32, so that a SNP draws the same wherever it is
@@ -47,6 +46,13 @@ double snp_seed(double run_seed, const snp& s, int number, bool vcf_input)
     // Half a unit above the word: exact in a double and read back as the word by MT.
     return (static_cast<double>(word) + 0.5) / 4294967296.0;
 }
+
+void check_scale(const settings& cfg, input::snp_reader& reader)
+{
+    input::check_scale(reader.read_ahead(input::scale_check_snps), cfg.input_files, cfg.scale);
+}
+
+namespace {
 
 // The analysis of the SNP in d.current, as the result files give it.
 void analyse(data& d, snp_result& out)

@@ -1,6 +1,7 @@
 #pragma once
 #include <ostream>
 
+#include "state/records.hpp"
 #include "state/settings.hpp"
 
 class progress_report;
@@ -8,6 +9,14 @@ class result_writer;
 namespace input {
 class snp_reader;
 }
+
+// The seed of a SNP's own generator under -snp_seeds, from the run's seed and the SNP (its
+// position `number` among the file's SNP lines for text input, its identity for VCF/BCF): the
+// same wherever the SNP is analysed.
+double snp_seed(double run_seed, const snp& s, int number, bool vcf_input);
+
+// The scale check judges the first SNPs of the range, read ahead before any is analysed.
+void check_scale(const settings& cfg, input::snp_reader& reader);
 
 // Analyses every SNP of the range as `reader` hands them out and passes the results to `writer`
 // in file order: on this thread with one thread, otherwise on cfg.threads threads of their own,

@@ -7,11 +7,13 @@
 #include <new>
 
 #include "driver/analysis.hpp"
+#include "driver/learning.hpp"
 #include "driver/options.hpp"
 #include "driver/progress.hpp"
-#include "input/scale.hpp"
+#include "input/priors_file.hpp"
 #include "input/snp_reader.hpp"
 #include "output/output_files.hpp"
+#include "output/priors_file.hpp"
 #include "output/result_set.hpp"
 #include "state/error.hpp"
 #include "state/settings.hpp"
@@ -30,12 +32,6 @@ bool detailed_console(const settings& cfg)
     return cfg.verbose || (cfg.threads == 1 && ::isatty(STDOUT_FILENO));
 }
 
-// The scale check judges the first SNPs of the range, read ahead before any is analysed.
-void check_scale(const settings& cfg, input::snp_reader& reader)
-{
-    input::check_scale(reader.read_ahead(input::scale_check_snps), cfg.input_files, cfg.scale);
-}
-
 int run(int argc, char** argv)
 {
     if (help_requested(argc, argv)) {
@@ -49,9 +45,20 @@ int run(int argc, char** argv)
     // Every option is taken before the input is read: a meaningless setting or an unwritable
     // output prefix then stops the run before any input is read.
     parse_command_line(cfg, argc, argv);
+    if (!cfg.priors_file.empty()) input::read_priors(cfg.priors_file, cfg);
     check_settings(cfg);
     std::cout.precision(10);
     result_set results(cfg.output_prefix, result_file_names(cfg));
+    if (cfg.learns_priors()) {
+        const std::string priors = learn_priors(cfg);
+        check_settings(cfg);
+        results.write(results.index_of(cfg.output_prefix + priors_file_suffix), priors);
+        if (cfg.learn_only) {
+            results.commit();
+            std::cout << "finished" << std::endl;
+            return 0;
+        }
+    }
 
     input::snp_reader reader(cfg);
     check_scale(cfg, reader);

@@ -135,7 +135,10 @@ const option_spec model_options[] = {
     {"-nmax", 1, [](settings& d, const option_values& v) { d.n_max = v.integer(0); }, "N  iterations per random start (default 40)"},
     {"-n", 1, [](settings& d, const option_values& v) { d.n_iter = v.integer(0); }, "N  final-phase iterations after burn-in (default 1000)"},
     {"-b", 1, [](settings& d, const option_values& v) { d.burn_in = v.integer(0); }, "N  final-phase burn-in iterations (default 200)"},
-    {"-label_starts", 0, [](settings& d, const option_values&) { d.label_starts = true; }, "after the random starts, one start for every plausible labelling of the clusters (recommended)"},
+    {"-label_starts", 0, [](settings& d, const option_values&) { d.label_starts = true; }, "after the random starts, one start for every plausible labelling of the clusters (part of -learn)"},
+    {"-learn", 0, [](settings& d, const option_values&) { d.learn_priors = d.label_starts = true; }, "the recommended mode: labelled starts, and priors learnt from the run's own SNPs (written to PREFIX_priors) or read with -priors"},
+    {"-learn_only", 0, [](settings& d, const option_values&) { d.learn_priors = d.label_starts = d.learn_only = true; }, "learn the priors as -learn does, write PREFIX_priors and call nothing"},
+    {"-priors", 1, [](settings& d, const option_values& v) { d.priors_file = v.text(0); }, "FILE  the priors of a priors file (PREFIX_priors of a run with -learn) instead of the prior options"},
     {"-ns", 1, [](settings& d, const option_values& v) { d.n_starts = v.integer(0); }, "N  random starts per stage (default 4)"},
     {"-fancy", 1, [](settings& d, const option_values& v) { d.fancy = v.integer(0); }, "N  period of the per-cohort global proposals (default 10)"},
     {"-paf", 1, [](settings& d, const option_values& v) { d.paf = v.real(0); d.paf_set = true; }, "P  prior allele frequency for every SNP (default: from -f)"},
@@ -387,6 +390,7 @@ void check_settings(const settings& d)
         positive("-r_var_prior", d.r_var_prior.a[k]);
         positive("-r_var_prior", d.r_var_prior.b[k]);
     }
+    if (d.learn_only && !d.priors_file.empty()) reject("-learn_only learns priors, which -priors gives: use one of them");
     if (d.write_vcf && !(d.vcf_threshold >= 0 && d.vcf_threshold <= 1))
         reject("-vcf_threshold must lie between 0 and 1");
     if (d.write_vcf && !is_vcf_contig_name(d.chromosome))

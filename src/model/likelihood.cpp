@@ -67,7 +67,8 @@ class_density density_of_class(const data& d, int k, int j)
         c = -rho * s2 * t;
     }
     const double det = vx * vy - c * c;
-    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, 2 * (c / det), vx / det, portable::log(two_pi * std::sqrt(det))};
+    return {d.mu[j][k][0], d.mu[j][k][1], vy / det, 2 * (c / det), vx / det, portable::log(two_pi * std::sqrt(det)),
+            d.cfg.class_dof};
 }
 
 double data::log_posterior_X_given_K(int k, int j)
@@ -93,7 +94,9 @@ double data::log_posterior_X_given_K(int k, int j)
     } else {
         for (const auto& [x, column] : current.clumps[j])
             for (const auto& [row, c] : column)
-                if (c.call == k) sum += c.w * (-0.5 * cd.quad(x, row.y)) - c.w * cd.log_norm;
+                if (c.call != k) continue;
+                else if (cd.nu > 0) sum += c.w * cd.log_phi(x, row.y);
+                else sum += c.w * (-0.5 * cd.quad(x, row.y)) - c.w * cd.log_norm;
     }
     memo.newest = 1 - memo.newest;
     memo.entries[memo.newest] = {calls_version, clumped, key, sum};

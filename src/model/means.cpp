@@ -1,6 +1,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "model/geometry.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/densities.hpp"
 #include "numeric/elementary.hpp"
@@ -69,7 +70,8 @@ double data::p_mu(int j)
     const double p_departure = family_log_prior(family::departure, departure[j], departure_mean, departure_var);
     const double p_center = centre_log_density(center[j][0], center_mean[0], center_var) +
                             centre_log_density(center[j][1], center_mean[1], center_var);
-    return p_gradient + p_length + p_fraction + p_departure + p_center;
+    const double shape = p_gradient + p_length + p_fraction + p_departure + p_center;
+    return cfg.geometry.active ? shape + geometry_log_prior(*this, j) : shape;
 }
 
 double data::p_mu()

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "model/geometry.hpp"
 #include "model/hierarchy.hpp"
 #include "model/proposal.hpp"
 #include "numeric/random.hpp"
@@ -22,6 +23,10 @@ void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_
                          d.log_posterior_X_given_K(2, j);
     const double old_theta[2] = {theta[0], dim > 1 ? theta[1] : 0};
     const double prior_old = log_prior();
+    // The chip's geometry (learnt priors) is a prior factor the proposal does not draw from: it
+    // stays in the ratio.
+    const bool geometry = d.cfg.geometry.active;
+    const double geometry_old = geometry ? geometry_log_prior(d, j) : 0;
     draw();
     d.set_mu_from_params(j);
     const double prior_new = log_prior();
@@ -37,6 +42,11 @@ void shape_step(data& d, int j, double* theta, int dim, Draw draw, LogPrior log_
         mh = mh + prior_new - prior_old;
         // The proposal is the prior, so the two cancel and the likelihood difference decides.
         a = mh - prior_new + prior_old;
+        if (geometry) {
+            const double change = geometry_log_prior(d, j) - geometry_old;
+            mh += change;
+            a += change;
+        }
     }
     if (accept_move(d.sampling, mh, a)) {
         counter += 1;

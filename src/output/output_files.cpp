@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "output/priors_file.hpp"
 #include "output/result_set.hpp"
 #include "output/snp_result.hpp"
 #include "output/vcf_file.hpp"
@@ -120,6 +121,7 @@ std::vector<std::string> result_file_names(const settings& s)
 {
     std::vector<std::string> names;
     const std::string& prefix = s.output_prefix;
+    if (s.learns_priors() && s.learn_only) return {prefix + priors_file_suffix};
     const int copies = s.snp_seeds ? 1 : 2;
     for (int j = 0; j < s.result_cohorts(); ++j) names.push_back(call_file_name(prefix, j));
     for (int c = 0; c < copies; ++c) names.push_back(params_file_name(prefix));
@@ -131,6 +133,7 @@ std::vector<std::string> result_file_names(const settings& s)
         names.push_back(vcf_index_name(prefix));
     }
     if (s.print_params) names.push_back(trace_file_name);
+    if (s.learns_priors()) names.push_back(prefix + priors_file_suffix);
     return names;
 }
 

@@ -12,6 +12,22 @@ struct class_prior {
     std::array<double, 3> b;
 };
 
+// A prior learnt from a chip for where one quantity of a SNP's cluster geometry lies: a
+// two-piece Student-t, `mid` its median, `below` and `above` the scales of its two halves and
+// `dof` its degrees of freedom (the chip's homozygotes lie skewed near the axes, and a few SNPs
+// have clusters where no other SNP has them).
+struct two_piece_t {
+    double mid = 0, below = 1, above = 1, dof = 1;
+};
+// The chip's cluster geometry, a prior factor on the class means besides the shape priors: per
+// genotype class the share y / (x + y) of its mean, and the log of the heterozygote mean's x + y
+// over the geometric mean of the two homozygotes'. Off unless learnt or read from a priors file.
+struct geometry_prior {
+    bool active = false;
+    std::array<two_piece_t, 3> share;
+    two_piece_t het_brightness;
+};
+
 // What a run shares and never changes once the options are read: every setting of the command
 // line with its default. Every SNP's analysis reads it; none writes it.
 struct settings {
@@ -74,10 +90,20 @@ struct settings {
     prior_pair varfrac_mean_prior{2.5, 7.5}, varfrac_var_prior{1, 100};
     class_prior r_mean_prior{{1, 10, 1}, {50, 1, 50}};
     class_prior r_var_prior{{1, 1, 1}, {100, 100, 100}};
+    geometry_prior geometry;
+    // Degrees of freedom of the genotype classes' Student-t densities; 0: normal densities.
+    double class_dof = 0;
+
+    // ------------------------------------------------------------ priors learnt from the chip
+    bool learn_priors = false;                      // learn the priors from the run's SNPs before calling (-learn)
+    bool learn_only = false;                        // write the learnt priors and call nothing (-learn_only)
+    std::string priors_file;                        // read the priors from this file (-priors); empty: none
 
     // The final phase's iterations after burn-in: with clumps declumped before it (-approx 1),
     // at least 10, so that the calls of the individuals are counted often enough.
     int final_iterations() const { return approx_mode == 1 ? std::max(n_iter, 10) : n_iter; }
+    // Whether the run learns its priors from its SNPs before calling (rather than reading them).
+    bool learns_priors() const { return learn_priors && priors_file.empty(); }
     // Cohorts of the results: the input cohorts, or one when all stay pooled to the end.
     int result_cohorts() const { return single != 0 && single != 1 ? 1 : static_cast<int>(input_files.size()); }
 };

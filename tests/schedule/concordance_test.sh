@@ -36,6 +36,7 @@ check clumped_first truth.txt -nrs "${auto[@]}" -approx 1 20
 check clumped truth.txt -nrs "${auto[@]}" -approx 2 20
 check maximising truth.txt -nrs "${auto[@]}" -max1 -max2
 check nonull truth.txt -nrs "${auto[@]}" -nonull
+check learnt truth.txt -nrs "${auto[@]}" -learn -priors "$ex/priors.txt"
 check xmode chrX_truth.txt -nrs "${xmode[@]}"
 check xmode_hets chrX_truth.txt -nrs "${xmode[@]}" -allow_male_hets
 [ "$(male_hets xmode)" = 0 ] || fail "xmode: $(male_hets xmode) heterozygous values of males"
