@@ -150,7 +150,9 @@ const option_spec model_options[] = {
     {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
     {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
     {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
-    {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
+    // SNPs analysed side by side cannot share one draw sequence, and any -threads N, 1 included,
+    // must give the files of any other N.
+    {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); d.snp_seeds = true; }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
     {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP's position in the file: the same files for any -threads and any split into -snps ranges"},
     {"-verbose", 0, [](settings& d, const option_values&) { d.verbose = true; }, "every SNP's detailed progress on the console (the default when one thread writes to a terminal) instead of one line per finished SNP"},
     {"-pk", 2, [](settings& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
@@ -243,8 +245,6 @@ void parse_command_line(settings& d, int argc, char** argv)
         o->set(d, option_values(o->name, argv + i + 1, count));
         i += count;
     }
-    // SNPs analysed side by side cannot share one draw sequence.
-    if (d.threads > 1) d.snp_seeds = true;
 }
 
 namespace {

@@ -1,5 +1,5 @@
 # SNP by SNP, on several threads: with -snp_seeds the result files are the same bytes for any
-# number of threads and for SNP ranges run apart and joined; -threads alone implies it. A bad
+# number of threads and for SNP ranges run apart and joined; -threads N alone implies it, N = 1 too. A bad
 # SNP line met after the first SNPs were written stops the run naming file and line, and the
 # earlier results of the prefix stay whole. Without a terminal or -verbose, the console shows
 # one line per finished SNP.
@@ -18,11 +18,12 @@ run() {  # run NAME OPTIONS...: the result files in folder NAME
 }
 run one -snp_seeds
 run two -threads 2
+run one_thread -threads 1
 run three -threads 3 -snp_seeds
 run first -snp_seeds -snps 1 23
 run rest -snp_seeds -snps 24 1000
 for name in $(cd one && ls); do
-    for other in two three; do cmp -s "one/$name" "$other/$name" || fail "$name: -threads 1 and the run in $other differ"; done
+    for other in two three one_thread; do cmp -s "one/$name" "$other/$name" || fail "$name: -threads 1 and the run in $other differ"; done
 done
 for name in r_0_mcmc r_1_mcmc; do
     cat "first/$name" "rest/$name" | cmp -s - "one/$name" || fail "$name: the joined ranges differ from one run"
