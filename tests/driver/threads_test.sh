@@ -1,8 +1,8 @@
 # SNP by SNP, on several threads: with -snp_seeds the result files are the same bytes for any
-# number of threads and for SNP ranges run apart and joined; -threads N alone implies it, N = 1 too. A bad
-# SNP line met after the first SNPs were written stops the run naming file and line, and the
-# earlier results of the prefix stay whole. Without a terminal or -verbose, the console shows
-# one line per finished SNP.
+# number of threads and for SNP ranges run apart and joined; -threads N alone implies it, N = 1
+# too. A bad SNP line met after the first SNPs were written stops the run naming file and line,
+# and the earlier results of the prefix stay whole, as they do when the threads asked for cannot
+# be started. Without a terminal or -verbose, the console shows one line per finished SNP.
 set -euo pipefail
 : "${TARVIX_BINARY:?}" "${TARVIX_SIMULATE:?}" "${TARVIX_WORK_DIR:?}"
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -48,4 +48,21 @@ for threads in 1 2; do
     [ "$(ls "broken$threads")" = r_0_mcmc ] && [ "$(cat "broken$threads/r_0_mcmc")" = earlier ] ||
         fail "-threads $threads: the earlier result was not left alone: $(ls "broken$threads")"
 done
+
+# More threads than the address space allows (a cluster job's memory limit): one line naming how
+# many could be started, and nothing of the earlier result changed, no temporary or lock left.
+# Sanitizer builds cannot run under an address-space limit at all; they leave this row out.
+limited() { (ulimit -s 8192 -v 2000000 && exec "$@"); }
+if limited "$TARVIX_BINARY" -h > /dev/null 2>&1; then
+    mkdir -p limited && echo earlier > limited/r_0_mcmc
+    if limited "$TARVIX_BINARY" "${small[@]}" -threads 1000 -o limited/r > limited.log 2> limited.err; then
+        fail "1000 threads under a 2 GB address-space limit: no error"
+    fi
+    grep -qE '^tarvix\+\+: -threads 1000: only [0-9]+ threads could be started \(.*\); run with fewer' limited.err ||
+        fail "threads that cannot start: unexpected error: $(cat limited.err)"
+    [ "$(ls limited)" = r_0_mcmc ] && [ "$(cat limited/r_0_mcmc)" = earlier ] ||
+        fail "threads that cannot start: the earlier result was not left alone: $(ls limited)"
+else
+    echo "threads: the address-space limit row is left out (this build cannot run under ulimit -v)"
+fi
 echo "threads: same files for 1, 2 and 3 threads and for joined ranges; late bad lines stop cleanly"
