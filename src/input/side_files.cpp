@@ -1,6 +1,7 @@
 #include "input/side_files.hpp"
 
 #include <filesystem>
+#include <iostream>
 #include <ios>
 #include <istream>
 #include <streambuf>
@@ -190,7 +191,7 @@ void snp_info_reader::skip(int lines)
                             " are needed to reach the first SNP of the range");
 }
 
-void snp_info_reader::next(std::string& key, double& prior)
+void snp_info_reader::next(const std::string& rs, double& prior)
 {
     if (!next_line())
         throw run_error(at(name_, line_number_ + 1) + "the SNP information file ends after " +
@@ -200,7 +201,12 @@ void snp_info_reader::next(std::string& key, double& prior)
     for (int f = 0; f < 5; ++f)
         if (!cursor.next(fields[f]))
             throw run_error(at(name_, line_number_) + "expected at least 5 fields, found " + std::to_string(f));
-    key.assign(fields[0]);
+    if (fields[0] != rs) {
+        std::cout << "MISMATCH!!!!!" << std::endl << fields[0] << " " << rs << std::endl;
+        throw run_error(at(name_, line_number_) + "field 1 " + input::quoted(fields[0]) + " is not " +
+                        input::quoted(rs) + ", the rs of the SNP this line describes: the SNP information file "
+                        "must have one line per SNP of the intensity files, in their order");
+    }
     double value = 0;
     if (is_missing_marker(fields[4]))
         prior = -1;

@@ -27,19 +27,20 @@ std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std:
 std::vector<int> read_cohort_sexes(const std::string& name, const std::vector<std::string>& ids,
                                    const std::string& cohort_file, std::array<int, 3>& counts);
 
-// The SNP information file, read line by line: line k describes SNP k. Fields 1 (the key
-// matched against `rs`) and 5 (the reference allele frequency) are used; 2 to 4 and any
-// beyond 5 are ignored.
+// The SNP information file, read line by line: line k describes SNP k. Fields 1 (the SNP's rs)
+// and 5 (the reference allele frequency) are used; 2 to 4 and any beyond 5 are ignored.
 class snp_info_reader {
 public:
     explicit snp_info_reader(const std::string& name);
 
     // Skips the lines of the SNPs before the range; throws run_error when the file is shorter.
     void skip(int lines);
-    // Reads the next line. `prior` is the frequency in [0, 1], or -1 (unknown) for "NA"/"NaN"
-    // in any case or a negative number; any other text, a value above 1 or a non-finite value,
-    // fewer than five fields or a missing line throws run_error naming the line.
-    void next(std::string& key, double& prior);
+    // Reads the line of the SNP whose rs is `rs`. `prior` is the frequency in [0, 1], or -1
+    // (unknown) for "NA"/"NaN" in any case or a negative number; any other text, a value above 1
+    // or a non-finite value, fewer than five fields or a missing line throws run_error naming
+    // the line. A field 1 other than `rs` is printed as "MISMATCH!!!!!" on standard output and
+    // throws too: the line describes another SNP, and so, most likely, do all lines after it.
+    void next(const std::string& rs, double& prior);
 
 private:
     bool next_line();

@@ -191,11 +191,8 @@ void snp_reader::take_site(snp& record)
     record.allele_a = site.allele_a;
     record.allele_b = site.allele_b;
     record.prior_allele_freq = -1;
-    if (info_) {
-        info_->next(key_, record.prior_allele_freq);
-        if (key_ != record.rs)
-            std::cout << "MISMATCH!!!!!" << std::endl << key_ << " " << record.rs << std::endl;
-    }
+    if (info_)
+        info_->next(record.rs, record.prior_allele_freq);
 }
 
 // The SNP of a later cohort must be the SNP of the first cohort's file at that place: another

@@ -65,7 +65,6 @@ private:
     std::vector<std::string> finished_contigs_;  // with -vcf: the contigs so far, the last open
     std::int64_t previous_position_ = 0;         // with -vcf: of the SNP before, on its contig
     std::uint64_t range_start_ = 0;              // bytes of the first file before the range
-    std::string key_;                            // of the SNP information line
     std::vector<snp> ahead_;                     // read ahead, the last read; of those, handed out:
     std::size_t taken_ = 0;
 };
