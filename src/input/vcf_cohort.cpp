@@ -17,6 +17,18 @@ namespace {
 
 const input::format_words vcf_words = {"record", "records", "records", "record", "ID", "in that record"};
 
+// Why htslib could not take a record, from the error bits it set.
+std::string record_fault(int errcode)
+{
+    if (errcode & BCF_ERR_NCOLS) return "its number of columns is not that of the header's samples";
+    if (errcode & BCF_ERR_TAG_UNDEF) return "it uses an INFO or FORMAT tag that the header does not define";
+    if (errcode & BCF_ERR_CTG_INVALID) return "its contig is none of the header's";
+    if (errcode & BCF_ERR_TAG_INVALID) return "it uses a tag that is none of the header's";
+    if (errcode & BCF_ERR_LIMITS) return "it is beyond what htslib can hold";
+    if (errcode & BCF_ERR_CHAR) return "it holds a character that VCF does not allow";
+    return "corrupt or truncated VCF/BCF data";
+}
+
 }  // namespace
 
 namespace input {
@@ -62,6 +74,9 @@ vcf_cohort::vcf_cohort(const std::string& name, bool raw)
     state& s = *state_;
     s.file = hts_open(name.c_str(), "r");
     if (!s.file) throw run_error(name + ": cannot open the VCF/BCF file");
+    // A BGZF file cut at a block boundary reads as complete but for its end-of-file block.
+    if (hts_get_format(s.file)->compression == bgzf && bgzf_check_EOF(s.file->fp.bgzf) != 1)
+        throw run_error(name + ": no BGZF end-of-file marker: the file is truncated, or its writer did not finish");
     s.header = bcf_hdr_read(s.file);
     if (!s.header) throw run_error(name + ": cannot read the VCF/BCF header");
     s.rec = bcf_init();
@@ -99,7 +114,11 @@ bool vcf_cohort::read()
     const int r = bcf_read(state_->file, state_->header, state_->rec);
     if (r == -1) return false;
     ++record_;
-    if (r < 0 || state_->rec->errcode != 0) fail("cannot be read: corrupt or truncated VCF/BCF data");
+    if (r < 0 || state_->rec->errcode != 0) fail("cannot be read: " + record_fault(state_->rec->errcode));
+    const int n = bcf_hdr_nsamples(state_->header);
+    if (static_cast<int>(state_->rec->n_sample) != n)
+        fail("holds the values of " + std::to_string(state_->rec->n_sample) + " samples, but the header names " +
+             std::to_string(n));
     return true;
 }
 

@@ -52,13 +52,18 @@ diff <(bcftools query -f '[%GT:%GP ]\n' vcf/r.vcf.gz | awk '{ for (i = 1; i <= N
     fail "swapped alleles: REF/ALT not kept from the input"
 
 # Bad records name file and record.
+refused() {  # refused EXPECTED ARGUMENTS...: the run stops with EXPECTED in its message
+    local expected=$1
+    shift
+    if "$TARVIX_BINARY" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $*"; fi
+    grep -qF "$expected" bad.err || fail "$*: unexpected message: $(cat bad.err)"
+}
 bad() {  # bad SED_SCRIPT EXPECTED [OPTIONS...]: the second cohort's file edited (both with BOTH=1)
     local script=$1 expected=$2 inputs=(plain0.vcf bad1.vcf)
     shift 2
     sed "$script" plain1.vcf > bad1.vcf
     [ -z "${BOTH:-}" ] || inputs=(bad1.vcf bad1.vcf)
-    if "$TARVIX_BINARY" -i "${inputs[@]}" "${small[@]}" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $script"; fi
-    grep -qF "$expected" bad.err || fail "$script: unexpected message: $(cat bad.err)"
+    refused "$expected" -i "${inputs[@]}" "${small[@]}" "$@"
 }
 bad '12s/ALLELE_A=0;//' "bad1.vcf: record 3 (X:" ; grep -qF "no INFO/ALLELE_A" bad.err || fail "$(cat bad.err)"
 bad '13s/ALLELE_B=1/ALLELE_B=2/' "INFO/ALLELE_B=2 is not an allele of the record (2 alleles)"
@@ -76,6 +81,18 @@ BOTH=1 bad '13s/^X\t[0-9]*/X\t7/' "record 4 (X:7): position 7 is below the posit
 BOTH=1 bad '12s/^X/Y/; 2a ##contig=<ID=Y>' "record 4 (X:2765621): contig X comes back after other contigs; -vcf needs each contig's records together"
 bad '11s/rs10002/rsQ/; 12s/2752005/1/' "is not the SNP of record 3 of plain0.vcf"
 grep -qF "bad1.vcf: record 2: ID rsQ differs from rs10002 in that record of plain0.vcf" bad.err || fail "no ID warning: $(cat bad.err)"
+bad '12s/\t[^\t]*$//' "record 3 (X:2752005): cannot be read: its number of columns is not that of the header's samples"
+# Read as complete by htslib: a BGZF file cut at a block boundary (whole records, its end-of-file
+# block missing), and a BCF whose header names one sample fewer than its records hold.
+head -n 12 plain1.vcf | bgzip -c | head -c -28 > cut1.vcf.gz
+refused "cut1.vcf.gz: no BGZF end-of-file marker: the file is truncated" -i cut1.vcf.gz cut1.vcf.gz "${small[@]}"
+bgzip -dc c1.bcf | python3 -c '
+import struct, sys
+d = sys.stdin.buffer.read(); n = struct.unpack("<I", d[5:9])[0]
+h = [l.rsplit(b"\t", 1)[0] if l.startswith(b"#CHROM") else l for l in d[9:9 + n].rstrip(b"\0").split(b"\n")]
+t = b"\n".join(h) + b"\0"
+sys.stdout.buffer.write(d[:5] + struct.pack("<I", len(t)) + t + d[9 + n:])' | bgzip -c > fewer1.bcf
+refused "fewer1.bcf: record 1 (X:2720146): holds the values of 40 samples, but the header names 39" -i fewer1.bcf -nrs
 
 # Sexes from PLINK files, matched by IID in any order, give the sex-file run.
 for j in 0 1; do
