@@ -214,8 +214,8 @@ void snp_reader::check_same_snp(std::size_t j) const
                 source.identity(first) + "): every cohort's file must list the same SNPs in the same order");
 }
 
-// With -vcf every SNP needs a position the index can hold, and each contig's SNPs together
-// with their positions ascending.
+// With -vcf every SNP needs a position the index can hold, a contig the VCF header declares
+// (from VCF/BCF input), and each contig's SNPs together with their positions ascending.
 void snp_reader::check_for_vcf(const snp_site& site)
 {
     const cohort_source& source = *sources_[0];
@@ -225,6 +225,10 @@ void snp_reader::check_for_vcf(const snp_site& site)
         refuse("position " + quoted(site.position) + " is not a positive integer, which -vcf needs");
     if (site.pos > INT_MAX)
         refuse("position " + site.position + " is beyond what -vcf can write");
+    if (cohorts_.vcf_input && std::none_of(cohorts_.vcf_contigs.begin(), cohorts_.vcf_contigs.end(),
+                                           [&](const auto& contig) { return contig.first == site.chrom; }))
+        refuse("contig " + site.chrom + " is not declared in the header (a ##contig line), which -vcf needs: " +
+               "add the contigs with bcftools reheader --fai, or leave out -vcf");
     if (finished_contigs_.empty() || finished_contigs_.back() != site.chrom) {
         if (std::find(finished_contigs_.begin(), finished_contigs_.end(), site.chrom) != finished_contigs_.end())
             refuse("contig " + site.chrom + " comes back after other contigs; -vcf needs each contig's " +

@@ -114,7 +114,10 @@ bool vcf_cohort::read()
     const int r = bcf_read(state_->file, state_->header, state_->rec);
     if (r == -1) return false;
     ++record_;
-    if (r < 0 || state_->rec->errcode != 0) fail("cannot be read: " + record_fault(state_->rec->errcode));
+    // A contig the header does not declare is added to it, as htslib and bcftools read such
+    // files; -vcf, which writes the contigs of the header, refuses it (snp_reader).
+    const int errcode = state_->rec->errcode & ~BCF_ERR_CTG_UNDEF;
+    if (r < 0 || errcode != 0) fail("cannot be read: " + record_fault(errcode));
     const int n = bcf_hdr_nsamples(state_->header);
     if (static_cast<int>(state_->rec->n_sample) != n)
         fail("holds the values of " + std::to_string(state_->rec->n_sample) + " samples, but the header names " +

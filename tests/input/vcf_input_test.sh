@@ -93,6 +93,15 @@ h = [l.rsplit(b"\t", 1)[0] if l.startswith(b"#CHROM") else l for l in d[9:9 + n]
 t = b"\n".join(h) + b"\0"
 sys.stdout.buffer.write(d[:5] + struct.pack("<I", len(t)) + t + d[9 + n:])' | bgzip -c > fewer1.bcf
 refused "fewer1.bcf: record 1 (X:2720146): holds the values of 40 samples, but the header names 39" -i fewer1.bcf -nrs
+# Contigs without ##contig lines are read as htslib reads them (the same files); -vcf, which
+# writes the header's contigs, refuses a contig the header does not declare.
+for j in 0 1; do sed '/^##contig/d' "plain$j.vcf" > "nocontig$j.vcf"; done
+mkdir -p nocontig
+"$TARVIX_BINARY" -i nocontig0.vcf nocontig1.vcf -nrs -ns 1 -nmax 5 -b 5 -n 20 -chrX sim_sex0.txt sim_sex1.txt \
+    -o nocontig/r > nocontig.log 2>&1 || fail "no ##contig lines: $(tail -n 1 nocontig.log)"
+same text nocontig
+BOTH=1 bad '/^##contig/d' "bad1.vcf: record 1 (X:2720146): contig X is not declared in the header (a ##contig line), which -vcf needs"
+BOTH=1 bad '13s/^X/Y/' "bad1.vcf: record 4 (Y:2765621): contig Y is not declared in the header"
 
 # Sexes from PLINK files, matched by IID in any order, give the sex-file run.
 for j in 0 1; do
