@@ -7,10 +7,14 @@
 #include <htslib/hts.h>
 #include <htslib/vcf.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 #include "input/quiet_htslib.hpp"
+#include "input/tokens.hpp"
 #include "state/error.hpp"
 
 namespace {
@@ -27,6 +31,21 @@ std::string record_fault(int errcode)
     if (errcode & BCF_ERR_LIMITS) return "it is beyond what htslib can hold";
     if (errcode & BCF_ERR_CHAR) return "it holds a character that VCF does not allow";
     return "corrupt or truncated VCF/BCF data";
+}
+
+// The result tables (call, .sample, parameter files) are split at blanks by every reader, so a
+// field of them must be one token: why `text` is not, or nothing.
+std::string token_fault(std::string_view text)
+{
+    if (text.empty()) return "is empty";
+    if (std::any_of(text.begin(), text.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }))
+        return "holds a blank";
+    return {};
+}
+
+std::string refused_field(const std::string& field, const std::string& fault, const char* rename)
+{
+    return field + " " + fault + ", which the whitespace-separated result tables cannot hold" + rename;
 }
 
 }  // namespace
@@ -83,7 +102,13 @@ vcf_cohort::vcf_cohort(const std::string& name, bool raw)
     if (!s.rec) throw std::bad_alloc();
     const int n = bcf_hdr_nsamples(s.header);
     if (n < 1) throw run_error(name + ": the VCF/BCF header names no samples");
-    for (int i = 0; i < n; ++i) samples_.emplace_back(s.header->samples[i]);
+    for (int i = 0; i < n; ++i) {
+        samples_.emplace_back(s.header->samples[i]);
+        const std::string fault = token_fault(samples_.back());
+        if (!fault.empty())
+            throw run_error(name + ": " + refused_field("sample " + std::to_string(i + 1) + " of the header, " +
+                                                           quoted(samples_.back()) + ",", fault, "; rename it (bcftools reheader -s)"));
+    }
 }
 
 vcf_cohort::~vcf_cohort() = default;
@@ -137,6 +162,13 @@ bool vcf_cohort::next(snp_site& site)
     site.rs = r->d.id ? r->d.id : ".";
     site.SNP_ID = site.rs != "." ? site.rs : site.chrom + ":" + site.position;
     site.alleles.assign(r->d.allele, r->d.allele + r->n_allele);
+    const auto check = [this](const char* field, const std::string& text, const char* rename) {
+        const std::string fault = token_fault(text);
+        if (!fault.empty()) fail(refused_field(field + quoted(text), fault, rename));
+    };
+    check("ID ", site.rs, "; rename it (bcftools annotate --set-id)");
+    check("CHROM ", site.chrom, "");
+    for (const std::string& allele : site.alleles) check("allele ", allele, "");
     const char* index_names[] = {"ALLELE_A", "ALLELE_B"};
     int indices[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {

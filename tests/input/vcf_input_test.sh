@@ -83,6 +83,10 @@ BOTH=1 bad '11s/^X\t[0-9]*/X\t0/' "bad1.vcf: record 2 (X:0): position '0' is not
 bad '11s/rs10002/rsQ/; 12s/2752005/1/' "is not the SNP of record 3 of plain0.vcf"
 grep -qF "bad1.vcf: record 2: ID rsQ differs from rs10002 in that record of plain0.vcf" bad.err || fail "no ID warning: $(cat bad.err)"
 bad '12s/\t[^\t]*$//' "record 3 (X:2752005): cannot be read: its number of columns is not that of the header's samples"
+# Read by htslib, but a blank in a field of the results would shift every column after it.
+bad '11s/rs10002/rs 10002/' "bad1.vcf: record 2 (X:2736531): ID 'rs 10002' holds a blank, which the whitespace-separated result tables cannot hold"
+bad '11s/\tC\tG\t/\tC\tG T\t/' "bad1.vcf: record 2 (X:2736531): allele 'G T' holds a blank"
+bad '9s/\tc1_ind0004\t/\tc1 ind0004\t/' "bad1.vcf: sample 4 of the header, 'c1 ind0004', holds a blank"
 # Read as complete by htslib: a BGZF file cut at a block boundary (whole records, its end-of-file
 # block missing), and a BCF whose header names one sample fewer than its records hold.
 head -n 12 plain1.vcf | bgzip -c | head -c -28 > cut1.vcf.gz
