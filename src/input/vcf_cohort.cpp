@@ -5,6 +5,7 @@
 #include <htslib/bgzf.h>
 #include <htslib/hfile.h>
 #include <htslib/hts.h>
+#include <htslib/kseq.h>
 #include <htslib/vcf.h>
 
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "input/quiet_htslib.hpp"
 #include "input/tokens.hpp"
@@ -46,6 +49,55 @@ std::string token_fault(std::string_view text)
 std::string refused_field(const std::string& field, const std::string& fault, const char* rename)
 {
     return field + " " + fault + ", which the whitespace-separated result tables cannot hold" + rename;
+}
+
+// The header's text as stored: VCF lines up to the #CHROM line, or a BCF's header text (at most
+// 64 MiB of it). Empty when it cannot be read.
+std::string header_text(const std::string& name)
+{
+    constexpr std::uint32_t most = std::uint32_t{64} << 20;
+    htsFile* fp = hts_open(name.c_str(), "r");
+    if (!fp) return {};
+    std::string text;
+    if (hts_get_format(fp)->format == bcf) {
+        unsigned char start[9];   // "BCF", the version, and the text's length, little-endian
+        if (bgzf_read(fp->fp.bgzf, start, 9) == 9) {
+            const std::uint32_t length = start[5] | start[6] << 8 | start[7] << 16 | std::uint32_t{start[8]} << 24;
+            text.resize(std::min(length, most));
+            text.resize(static_cast<std::size_t>(std::max<ssize_t>(bgzf_read(fp->fp.bgzf, text.data(), text.size()), 0)));
+        }
+    } else {
+        kstring_t line = KS_INITIALIZE;
+        while (text.size() < most && hts_getline(fp, KS_SEP_LINE, &line) >= 0 && line.l > 0 && line.s[0] == '#')
+            text.append(line.s, line.l).push_back('\n');
+        ks_free(&line);
+    }
+    hts_close(fp);
+    return text;
+}
+
+// Why htslib refused the header, where this can tell: a sample name given twice.
+std::string header_fault(const std::string& name)
+{
+    const std::string text = header_text(name);
+    const std::size_t start = text.rfind("#CHROM");
+    if (start == std::string::npos) return "cannot read the VCF/BCF header";
+    std::string_view line(text);
+    line = line.substr(start, line.find_first_of("\n", start) - start);
+    std::vector<std::string_view> fields;
+    for (std::size_t at = 0; at <= line.size();) {
+        const std::size_t end = std::min(line.find('\t', at), line.size());
+        fields.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    std::unordered_map<std::string_view, std::size_t> first;   // sample name: its number
+    for (std::size_t i = 9; i < fields.size(); ++i) {
+        const auto [at, is_new] = first.emplace(fields[i], i - 8);
+        if (!is_new)
+            return "cannot read the VCF/BCF header: samples " + std::to_string(at->second) + " and " + std::to_string(i - 8) +
+                   " are both named " + input::quoted(fields[i]) + ", which htslib refuses; rename one (bcftools reheader -s)";
+    }
+    return "cannot read the VCF/BCF header";
 }
 
 }  // namespace
@@ -97,7 +149,7 @@ vcf_cohort::vcf_cohort(const std::string& name, bool raw)
     if (hts_get_format(s.file)->compression == bgzf && bgzf_check_EOF(s.file->fp.bgzf) != 1)
         throw run_error(name + ": no BGZF end-of-file marker: the file is truncated, or its writer did not finish");
     s.header = bcf_hdr_read(s.file);
-    if (!s.header) throw run_error(name + ": cannot read the VCF/BCF header");
+    if (!s.header) throw run_error(name + ": " + header_fault(name));
     s.rec = bcf_init();
     if (!s.rec) throw std::bad_alloc();
     const int n = bcf_hdr_nsamples(s.header);

@@ -87,6 +87,7 @@ bad '12s/\t[^\t]*$//' "record 3 (X:2752005): cannot be read: its number of colum
 bad '11s/rs10002/rs 10002/' "bad1.vcf: record 2 (X:2736531): ID 'rs 10002' holds a blank, which the whitespace-separated result tables cannot hold"
 bad '11s/\tC\tG\t/\tC\tG T\t/' "bad1.vcf: record 2 (X:2736531): allele 'G T' holds a blank"
 bad '9s/\tc1_ind0004\t/\tc1 ind0004\t/' "bad1.vcf: sample 4 of the header, 'c1 ind0004', holds a blank"
+bad '9s/\tc1_ind0004\t/\tc1_ind0003\t/' "bad1.vcf: cannot read the VCF/BCF header: samples 3 and 4 are both named 'c1_ind0003'"
 # Read as complete by htslib: a BGZF file cut at a block boundary (whole records, its end-of-file
 # block missing), and a BCF whose header names one sample fewer than its records hold.
 head -n 12 plain1.vcf | bgzip -c | head -c -28 > cut1.vcf.gz
