@@ -274,6 +274,8 @@ void vcf_cohort::read_points(std::vector<xy>& points, std::vector<int>& missing)
                 p[static_cast<std::size_t>(c)] = v;
             }
         }
+        // A failed bead: the converters write its raw X and Y as 0, and its NORMX and NORMY as NaN.
+        is_missing = is_missing || (raw_ && p[0] == 0 && p[1] == 0);
         if (is_missing)
             missing.push_back(i);
         else
