@@ -21,7 +21,7 @@ std::unique_ptr<cohort_source> open_cohort(const std::string& name, input_format
 {
     if (format == input_format::vcf)
         return std::make_unique<vcf_cohort>(name, s.raw_intensities);
-    return std::make_unique<text_cohort>(name, s.gz, s.bz2, s.write_vcf);
+    return std::make_unique<text_cohort>(name, s.gz, s.bz2);
 }
 
 }  // namespace input

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -214,13 +215,35 @@ void snp_reader::check_same_snp(std::size_t j) const
                 source.identity(first) + "): every cohort's file must list the same SNPs in the same order");
 }
 
-// With -vcf every SNP needs a position the index can hold, a contig the VCF header declares
-// (from VCF/BCF input), and each contig's SNPs together with their positions ascending.
+namespace {
+
+// A single VCF allele from an array: one or more of the bases A, C, G, T and N, in either case.
+bool is_vcf_allele(std::string_view allele)
+{
+    return !allele.empty() && allele.find_first_not_of("ACGTNacgtn") == std::string_view::npos;
+}
+
+}  // namespace
+
+// With -vcf every SNP needs alleles a VCF record can hold, a position the index can hold, a
+// contig the VCF header declares (from VCF/BCF input), and each contig's SNPs together with
+// their positions ascending.
 void snp_reader::check_for_vcf(const snp_site& site)
 {
     const cohort_source& source = *sources_[0];
     const std::string label = source.snp_label(site);
     const auto refuse = [&](const std::string& what) { source.fail(label.empty() ? what : label + ": " + what); };
+    const auto check_allele = [&](const char* name, const std::string& allele) {
+        if (!is_vcf_allele(allele))
+            refuse(std::string(name) + " " + quoted(allele) +
+                   " is not a single VCF allele (bases A, C, G, T, N), which -vcf needs");
+    };
+    // Text input writes allele1 and allele2; VCF/BCF input every allele of its record.
+    if (site.alleles.empty()) {
+        check_allele("allele1", site.allele1);
+        check_allele("allele2", site.allele2);
+    }
+    for (std::size_t a = 0; a < site.alleles.size(); ++a) check_allele(a == 0 ? "REF" : "ALT", site.alleles[a]);
     if (site.pos < 1)
         refuse("position " + quoted(site.position) + " is not a positive integer, which -vcf needs");
     if (site.pos > INT_MAX)
