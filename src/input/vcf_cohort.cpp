@@ -100,6 +100,11 @@ std::string header_fault(const std::string& name)
     return "cannot read the VCF/BCF header";
 }
 
+// The records the converters write that name no two alleles of their own for the array's A and B.
+const char* const drop_records =
+    "drop such records first: bcftools view -e 'N_ALT=0 || INFO/ALLELE_A=\".\" || INFO/ALLELE_B=\".\" || "
+    "INFO/ALLELE_A<0 || INFO/ALLELE_B<0 || INFO/ALLELE_A>N_ALT || INFO/ALLELE_B>N_ALT || INFO/ALLELE_A=INFO/ALLELE_B'";
+
 }  // namespace
 
 namespace input {
@@ -221,18 +226,24 @@ bool vcf_cohort::next(snp_site& site)
     check("ID ", site.rs, "; rename it (bcftools annotate --set-id)");
     check("CHROM ", site.chrom, "");
     for (const std::string& allele : site.alleles) check("allele ", allele, "");
+    if (r->n_allele < 2)
+        fail(std::string("the record has no ALT allele (an intensity-only probe), so the array's A and B alleles "
+                         "cannot both be among its alleles; ") + drop_records);
     const char* index_names[] = {"ALLELE_A", "ALLELE_B"};
     int indices[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
+        const std::string tag = std::string("INFO/") + index_names[k];
         if (bcf_get_info_int32(s.header, r, index_names[k], &s.ints, &s.n_ints) != 1)
-            fail(std::string("no INFO/") + index_names[k] + " (one integer) says which allele the array's " +
-                 (k == 0 ? "A" : "B") + " allele is");
+            fail("no " + tag + " (one integer) says which allele the array's " + (k == 0 ? "A" : "B") + " allele is");
         indices[k] = s.ints[0];
+        if (indices[k] == bcf_int32_missing)
+            fail(tag + " is '.': the converter could not place the array's allele among the record's; " + drop_records);
         if (indices[k] < 0 || indices[k] >= r->n_allele)
-            fail(std::string("INFO/") + index_names[k] + "=" + std::to_string(indices[k]) + " is not an allele of the record (" +
-                 std::to_string(r->n_allele) + " alleles)");
+            fail(tag + "=" + std::to_string(indices[k]) + " is not an allele of the record (REF and " +
+                 std::to_string(r->n_allele - 1) + " ALT; a record split by bcftools norm -m keeps the indices of "
+                 "the record it came from); " + drop_records);
     }
-    if (indices[0] == indices[1]) fail("INFO/ALLELE_A and ALLELE_B name the same allele");
+    if (indices[0] == indices[1]) fail(std::string("INFO/ALLELE_A and ALLELE_B name the same allele; ") + drop_records);
     site.allele_a = indices[0];
     site.allele_b = indices[1];
     site.allele1 = site.alleles[static_cast<std::size_t>(site.allele_a)];
