@@ -252,16 +252,18 @@ void snp_reader::check_for_vcf(const snp_site& site)
                                            [&](const auto& contig) { return contig.first == site.chrom; }))
         refuse("contig " + site.chrom + " is not declared in the header (a ##contig line), which -vcf needs: " +
                "add the contigs with bcftools reheader --fai, or leave out -vcf");
+    // The converters write records in the order of the array's manifest.
+    const std::string sort = cohorts_.vcf_input ? "; sort the files first (bcftools sort, then bcftools index)" : "";
     if (finished_contigs_.empty() || finished_contigs_.back() != site.chrom) {
         if (std::find(finished_contigs_.begin(), finished_contigs_.end(), site.chrom) != finished_contigs_.end())
             refuse("contig " + site.chrom + " comes back after other contigs; -vcf needs each contig's " +
-                   source.words().snp_lines + " together");
+                   source.words().snp_lines + " together" + sort);
         finished_contigs_.push_back(site.chrom);
         previous_position_ = 0;
     }
     if (site.pos < previous_position_)
         refuse("position " + std::to_string(site.pos) + " is below the position " + std::to_string(previous_position_) +
-               " of the " + source.words().snp + " before it; -vcf needs ascending positions");
+               " of the " + source.words().snp + " before it; -vcf needs ascending positions" + sort);
     previous_position_ = site.pos;
 }
 
