@@ -12,18 +12,15 @@ namespace input {
 // file and `kind` ("intensity file", "sex file", ...) when it is a directory or cannot be opened.
 std::ifstream open_input(const std::string& name, const std::string& kind);
 
-// Reads every sex code of an opened sex file, in file order, with any layout of whitespace.
-// Each token must be the integer 0 (unknown), 1 (male) or 2 (female); anything else throws
-// run_error naming the file, line and token. `counts[c]` receives the number of codes c.
-std::vector<int> read_sex_codes(std::ifstream& in, const std::string& name, std::array<int, 3>& counts);
-
-// The sex codes of a cohort's individuals, in the order of `ids`, from its sex file, told by
-// content: a PLINK 2 .psam (a header line "#FID ..." or "#IID ..." with a SEX column: 1, M
-// male; 2, F female; 0, NA, "." unknown) or a PLINK .fam (six fields a line, not all of them
-// 0, 1 or 2; field 5: 1 male, 2 female, 0 unknown), matched to the individuals by IID; or
-// otherwise sex codes in column order (read_sex_codes), as many as the intensity file
-// `cohort_file` has individuals. Throws run_error naming the file for a missing individual, a
-// bad code or a count that does not match. `counts[c]` receives the number of codes c.
+// The sex codes of a cohort's individuals, in the order of `ids`, from its sex file: sex codes
+// in column order (any layout of whitespace; 0 unknown, 1 male, 2 female), as many as the
+// intensity file `cohort_file` has individuals; or a PLINK 2 .psam (a header line "#FID ..." or
+// "#IID ..." with a SEX column: 1, M male; 2, F female; 0, NA, "." unknown) or a PLINK .fam
+// (six fields a line; field 5: 1 male, 2 female, 0 unknown), matched to the individuals by IID,
+// every individual with an IID taking its sex. A .fam or .psam is told by its name's extension,
+// or by its content (see side_files.cpp). Throws run_error naming the file, line and the kind it
+// was read as for a missing individual, an IID given twice with different sexes, a bad code or a
+// count that does not match. `counts[c]` receives the number of codes c.
 std::vector<int> read_cohort_sexes(const std::string& name, const std::vector<std::string>& ids,
                                    const std::string& cohort_file, std::array<int, 3>& counts);
 
