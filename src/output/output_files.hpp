@@ -39,7 +39,7 @@ struct snp_output {
     // The parameter and information lines in general notation with 6 digits [0] (empty with
     // -snp_seeds, which never writes it) and in fixed notation with 4 decimals [1].
     std::array<std::string, 2> params_line, information_line;
-    std::string tests_line;                   // with -model_test
+    std::string tests_line;                   // with -test
     vcf_values vcf;                           // with -vcf
     std::string trace;                        // with -print_params
     std::string warning;                      // for the standard error, or empty
