@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "input/number_parse.hpp"
+#include "input/scale.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/format.hpp"
 #include "state/settings.hpp"
@@ -314,7 +315,8 @@ void check_settings(const settings& d)
     if (d.chrX && d.sex_files.size() < d.input_files.size())
         reject("X mode needs one sex file per cohort (-chrX): " + std::to_string(d.input_files.size()) +
                " cohorts, " + std::to_string(d.sex_files.size()) + " sex files");
-    if (!(d.scale > 0) || !std::isfinite(d.scale)) reject("-scale must be positive and finite");
+    if (!(d.scale >= input::lowest_divisor && d.scale <= input::highest_divisor))
+        reject("-scale must lie in [1e-9, 1e9], got " + format_number(d.scale));
     if (d.threads < 1 || d.threads > max_threads)
         reject("-threads must lie between 1 and " + std::to_string(max_threads) + ", got " + std::to_string(d.threads));
     if (d.n_starts < 1) reject("-ns must be at least 1, got " + std::to_string(d.n_starts));
