@@ -214,10 +214,8 @@ double choose_seed(int argc, char** argv)
         if (i + 1 >= argc)
             throw run_error("usage: option -seed takes 1 value, found 0 (tarvix++ -h lists the options)", 2);
         const std::string value = argv[i + 1];
-        char* end = nullptr;
-        seed = std::strtod(value.c_str(), &end);
-        // 0 and 1 are refused: both would give the seed word 0.
-        if (value.empty() || *end != '\0' || !(seed > 0 && seed < 1))
+        // Read as strictly as every other number; 0 and 1 are refused: both give the seed word 0.
+        if (!input::parse_finite(value, seed) || !(seed > 0 && seed < 1))
             throw run_error("invalid setting: -seed must be a real strictly between 0 and 1, got \"" + value + "\"", 2);
     }
     return seed;
