@@ -32,6 +32,9 @@ snp_reader::snp_reader(const settings& s) : cfg_(s)
 
     const input_format format = format_of_cohorts(s.input_files);
     d.vcf_input = format == input_format::vcf;
+    if (s.raw_intensities && !d.vcf_input)
+        throw run_error("invalid setting: -intensities RAW reads FORMAT/X and Y of VCF/BCF input, but " +
+                            s.input_files[0] + " is a text intensity file", 2);
     for (const std::string& name : s.input_files) {
         sources_.push_back(open_cohort(name, format, s));
         d.sample_ids.push_back(sources_.back()->samples());
