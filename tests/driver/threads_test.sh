@@ -33,6 +33,9 @@ for name in r_params r_information r_tests; do
 done
 [ "$(grep -c '^SNP [0-9]* done: ' three.log)" = 60 ] || fail "expected 60 progress lines: $(head -n 20 three.log)"
 grep -q '^ Final Log Posterior' three.log && fail "detailed output without -verbose"
+# A range whose end is below its start runs to the end of the files, and the time left is told.
+run backwards -snps 55 2
+grep -q '^SNP 55 done: 1 SNP, .* SNPs/s, about [0-9:]* left$' backwards.log || fail "-snps 55 2: no time left: $(grep done backwards.log)"
 run verbose -threads 2 -verbose -snps 1 3
 [ "$(grep -c '^snp [0-9]* \[' verbose.log)" = 3 ] || fail "-verbose: expected every SNP's detailed output"
 
