@@ -1,6 +1,7 @@
 #include "driver/options.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <initializer_list>
@@ -299,9 +300,10 @@ void check_starting_priors(const settings& d)
                                 2);
             }
         }
-    for (int k = 0; k < 3; ++k)
-        if (!usable_shape(d.r_mean_prior.a[k]) || !usable_shape(d.r_mean_prior.b[k]))
-            throw run_error("invalid setting: -r_mean_prior must lie in (0, 1e12]", 2);
+    // Both Beta shapes of every class, each on its own: -r_mean_prior sets them all alike.
+    for (const std::array<double, 3>& shapes : {d.r_mean_prior.a, d.r_mean_prior.b})
+        for (double shape : shapes)
+            if (!usable_shape(shape)) throw run_error("invalid setting: -r_mean_prior must lie in (0, 1e12]", 2);
 }
 
 }  // namespace
