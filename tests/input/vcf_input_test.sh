@@ -1,10 +1,12 @@
 # Intensities from VCF and BCF as the array converters write them. The same data as text, VCF
 # and BCF give the same result files byte for byte (SNP_ID the rs, as a VCF's ID gives both;
-# values on a 1/1024 grid, exact in a Float;
-# X and Y read raw with -scale 1024 too); A and B swapped (A = ALT) give the same calls with
-# the alleles swapped and a VCF whose GT and GP are mirrored in REF/ALT terms; bad records stop
-# the run naming file and record; PLINK .fam and .psam sexes give the sex-file run; bcftools
-# reads, annotates and merges with the result.
+# values on a 1/1024 grid, exact in a Float; X and Y read raw with -scale 1024 too), and failed
+# beads are missing both ways; A and B swapped (A = ALT) give the same calls with the alleles
+# swapped and a VCF whose GT and GP are mirrored in REF/ALT terms; bad records, truncated files
+# and lying headers stop the run naming file and record and the cause, the converters' records
+# without two alleles with a filter that drops them; files without ##contig lines are read;
+# PLINK .fam and .psam sexes give the sex-file run; bcftools reads, annotates and merges with
+# the result.
 set -euo pipefail
 : "${TARVIX_BINARY:?}" "${TARVIX_SIMULATE:?}" "${TARVIX_SOURCE_DIR:?}" "${TARVIX_WORK_DIR:?}"
 fail() { echo "FAIL: $*" >&2; exit 1; }
