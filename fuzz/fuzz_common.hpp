@@ -5,6 +5,7 @@
 // run_error is the expected outcome of bad input; anything else is a finding.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "input/snp_reader.hpp"
 #include "state/error.hpp"
@@ -28,16 +30,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 namespace fuzz {
 
 // Writes the input to this process's scratch file, in memory-backed /dev/shm when it exists,
-// and returns its name. The file is removed at a normal exit; after a finding it stays.
-inline const std::string& as_file(const std::uint8_t* bytes, std::size_t size)
+// its name ending in `extension`, and returns the name. The files are removed at a normal exit;
+// after a finding they stay.
+inline std::string as_file(const std::uint8_t* bytes, std::size_t size, const std::string& extension = "")
 {
-    static const std::string name =
+    static const std::string stem =
         ((std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
          ("tarvix_fuzz_" + std::to_string(::getpid())))
             .string();
-    // Registered after the name is made, so that it runs before the name is destroyed.
-    static const int removal = std::atexit([] { std::remove(name.c_str()); });
+    static std::vector<std::string> made;
+    // Registered after the names are made, so that it runs before they are destroyed.
+    static const int removal = std::atexit([] {
+        for (const std::string& name : made) std::remove(name.c_str());
+    });
     (void)removal;
+    const std::string name = stem + extension;
+    if (std::find(made.begin(), made.end(), name) == made.end()) made.push_back(name);
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
     if (!out.flush()) std::abort();

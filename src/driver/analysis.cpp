@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "output/output_files.hpp"
 #include "output/snp_result.hpp"
 #include "state/data.hpp"
+#include "state/error.hpp"
 
 // The seed of a SNP's own generator under -snp_seeds: its 32-bit word is the run seed's word
 // plus a step of the SNP's own, modulo 2^32, so that a SNP draws the same wherever it is
@@ -91,7 +93,9 @@ void analyse_here(const settings& cfg, input::snp_reader& reader, result_writer&
 }
 
 // Worker threads, each with its own analysis state and generator, fed SNPs in file order and
-// handing back their results by place in that order.
+// handing back their results by place in that order. Every thread is started and has made its
+// analysis state before the first SNP is handed out; a thread that cannot be started, or a
+// failure outside a SNP's analysis, stops the pool with an error instead of ending the program.
 class worker_pool {
 public:
     struct result {
@@ -104,17 +108,28 @@ public:
     worker_pool(const settings& cfg, const cohort_description& cohorts, bool keep_console)
         : cfg_(cfg), cohorts_(cohorts), keep_console_(keep_console)
     {
-        for (int t = 0; t < cfg.threads; ++t) threads_.emplace_back([this] { work(); });
-    }
-    ~worker_pool()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
+        threads_.reserve(static_cast<std::size_t>(cfg.threads));
+        try {
+            for (int t = 0; t < cfg.threads; ++t) threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error& e) {
+            const std::size_t started = threads_.size();
+            stop();
+            throw run_error("-threads " + std::to_string(cfg.threads) + ": only " + std::to_string(started) +
+                            " threads could be started (" + e.code().message() +
+                            "); run with fewer, or raise the limit that stopped them (ulimit -v, -s or -u)");
+        } catch (...) {
+            stop();
+            throw;
         }
-        work_ready_.notify_all();
-        for (std::thread& t : threads_) t.join();
+        std::unique_lock<std::mutex> lock(mutex_);
+        result_ready_.wait(lock, [this] { return failure_ || ready_ == threads_.size(); });
+        if (failure_) {
+            lock.unlock();
+            stop();
+            std::rethrow_exception(failure_);
+        }
     }
+    ~worker_pool() { stop(); }
     worker_pool(const worker_pool&) = delete;
     worker_pool& operator=(const worker_pool&) = delete;
 
@@ -130,7 +145,8 @@ public:
     result take()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        result_ready_.wait(lock, [this] { return results_.count(taken_) != 0; });
+        result_ready_.wait(lock, [this] { return failure_ || results_.count(taken_) != 0; });
+        if (failure_) std::rethrow_exception(failure_);
         result r = std::move(results_[taken_]);
         results_.erase(taken_++);
         return r;
@@ -143,11 +159,49 @@ private:
         int number;
         snp record;
     };
+    // What a thread holds from its start to its end.
+    struct worker_state {
+        console_text console;
+        data d;
+        worker_state(const settings& cfg, const cohort_description& cohorts, bool keep_console)
+            : d(cfg, cohorts, keep_console ? static_cast<std::ostream&>(console.text) : console.null)
+        {
+        }
+    };
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        work_ready_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
 
     void work()
     {
-        console_text console;
-        data d(cfg_, cohorts_, keep_console_ ? static_cast<std::ostream&>(console.text) : console.null);
+        try {
+            worker_state w(cfg_, cohorts_, keep_console_);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++ready_;
+            }
+            result_ready_.notify_all();
+            serve(w);
+        } catch (...) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (!failure_) failure_ = std::current_exception();
+            }
+            result_ready_.notify_all();
+        }
+    }
+
+    // A SNP's failure is its result's; anything else leaves to work().
+    void serve(worker_state& w)
+    {
         for (;;) {
             job j;
             {
@@ -160,13 +214,13 @@ private:
             result r;
             r.number = j.number;
             try {
-                console.text.str(std::string());
-                d.current = std::move(j.record);
-                d.snp_number = j.number;
-                MT generator(snp_seed(cfg_.seed, d.current, j.number, cohorts_.vcf_input));
+                w.console.text.str(std::string());
+                w.d.current = std::move(j.record);
+                w.d.snp_number = j.number;
+                MT generator(snp_seed(cfg_.seed, w.d.current, j.number, cohorts_.vcf_input));
                 Random::Set(generator);
-                analyse(d, r.out);
-                r.console = console.text.str();
+                analyse(w.d, r.out);
+                r.console = w.console.text.str();
             } catch (...) {
                 r.error = std::current_exception();
             }
@@ -186,6 +240,8 @@ private:
     std::deque<job> jobs_;
     std::map<std::size_t, result> results_;
     std::size_t submitted_ = 0, taken_ = 0;   // touched by the main thread only
+    std::size_t ready_ = 0;                   // threads that have made their analysis state
+    std::exception_ptr failure_;              // the first failure outside a SNP's analysis
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };

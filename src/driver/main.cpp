@@ -66,7 +66,7 @@ int run(int argc, char** argv)
     std::cout << std::endl << "algorithm" << std::endl;
     const bool detailed = detailed_console(cfg);
     std::unique_ptr<progress_report> progress;
-    if (!detailed) progress = std::make_unique<progress_report>(cfg, reader, std::cout);
+    if (!detailed) progress = std::make_unique<progress_report>(reader, std::cout);
     analyse_snps(cfg, reader, writer, detailed ? &std::cout : nullptr, progress.get());
     std::cout << std::endl;
     writer.finish();

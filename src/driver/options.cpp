@@ -1,6 +1,7 @@
 #include "driver/options.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <initializer_list>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "input/number_parse.hpp"
+#include "input/scale.hpp"
 #include "model/hierarchy.hpp"
 #include "numeric/format.hpp"
 #include "state/settings.hpp"
@@ -167,7 +169,9 @@ const option_spec model_options[] = {
     {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
     {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
     {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
-    {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
+    // SNPs analysed side by side cannot share one draw sequence, and any -threads N, 1 included,
+    // must give the files of any other N.
+    {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); d.snp_seeds = true; }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
     {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP (text: its position among the SNP lines; VCF/BCF: its CHROM, POS, alleles, ALLELE_A and ALLELE_B): the same files for any -threads and any split into -snps ranges or -r regions"},
     {"-verbose", 0, [](settings& d, const option_values&) { d.verbose = true; }, "every SNP's detailed progress on the console (the default when one thread writes to a terminal) instead of one line per finished SNP"},
     {"-pk", 2, [](settings& d, const option_values& v) { d.proposal_k = v.real(0); d.alpha_proposal_k = v.real(1); }, "K KA  concentration of the Beta proposals and of the allele-frequency proposals (default 500 500)"},
@@ -228,10 +232,8 @@ double choose_seed(int argc, char** argv)
         if (i + 1 >= argc)
             throw run_error("usage: option -seed takes 1 value, found 0 (tarvix++ -h lists the options)", 2);
         const std::string value = argv[i + 1];
-        char* end = nullptr;
-        seed = std::strtod(value.c_str(), &end);
-        // 0 and 1 are refused: both would give the seed word 0.
-        if (value.empty() || *end != '\0' || !(seed > 0 && seed < 1))
+        // Read as strictly as every other number; 0 and 1 are refused: both give the seed word 0.
+        if (!input::parse_finite(value, seed) || !(seed > 0 && seed < 1))
             throw run_error("invalid setting: -seed must be a real strictly between 0 and 1, got \"" + value + "\"", 2);
     }
     return seed;
@@ -260,8 +262,6 @@ void parse_command_line(settings& d, int argc, char** argv)
         o->set(d, option_values(o->name, argv + i + 1, count));
         i += count;
     }
-    // SNPs analysed side by side cannot share one draw sequence.
-    if (d.threads > 1) d.snp_seeds = true;
 }
 
 namespace {
@@ -317,9 +317,10 @@ void check_starting_priors(const settings& d)
                                 2);
             }
         }
-    for (int k = 0; k < 3; ++k)
-        if (!usable_shape(d.r_mean_prior.a[k]) || !usable_shape(d.r_mean_prior.b[k]))
-            throw run_error("invalid setting: -r_mean_prior must lie in (0, 1e12]", 2);
+    // Both Beta shapes of every class, each on its own: -r_mean_prior sets them all alike.
+    for (const std::array<double, 3>& shapes : {d.r_mean_prior.a, d.r_mean_prior.b})
+        for (double shape : shapes)
+            if (!usable_shape(shape)) throw run_error("invalid setting: -r_mean_prior must lie in (0, 1e12]", 2);
 }
 
 }  // namespace
@@ -331,7 +332,8 @@ void check_settings(const settings& d)
     if (d.chrX && d.sex_files.size() < d.input_files.size())
         reject("X mode needs one sex file per cohort (-chrX): " + std::to_string(d.input_files.size()) +
                " cohorts, " + std::to_string(d.sex_files.size()) + " sex files");
-    if (!(d.scale > 0) || !std::isfinite(d.scale)) reject("-scale must be positive and finite");
+    if (!(d.scale >= input::lowest_divisor && d.scale <= input::highest_divisor))
+        reject("-scale must lie in [1e-9, 1e9], got " + format_number(d.scale));
     // Regions choose records by position, -snps by their place in the file; the SNP
     // information file is read in step with the whole file.
     if (!d.regions.empty() && (d.first_snp != -1 || d.last_snp != -1))

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "input/snp_reader.hpp"
-#include "state/settings.hpp"
 
 namespace {
 
@@ -24,8 +23,8 @@ std::string clock_time(double seconds)
 
 }  // namespace
 
-progress_report::progress_report(const settings& cfg, const input::snp_reader& reader, std::ostream& out)
-    : cfg_(cfg), reader_(reader), out_(out), start_(std::chrono::steady_clock::now())
+progress_report::progress_report(const input::snp_reader& reader, std::ostream& out)
+    : reader_(reader), out_(out), start_(std::chrono::steady_clock::now())
 {
 }
 
@@ -38,8 +37,8 @@ void progress_report::snp_done(int number)
     double total = read;
     const double share = reader_.share_read();   // 0: unknown
     if (share > 0) total = std::max(total, read / share);
-    const bool known = share > 0 || cfg_.last_snp > 0;
-    if (cfg_.last_snp > 0) total = std::min(total, static_cast<double>(cfg_.last_snp - std::max(cfg_.first_snp, 1) + 1));
+    const bool known = share > 0 || reader_.range_snps() > 0;
+    if (reader_.range_snps() > 0) total = std::min(total, static_cast<double>(reader_.range_snps()));
     std::ostringstream line;
     line << "SNP " << number << " done: " << done_ << (done_ == 1 ? " SNP, " : " SNPs, ") << std::fixed
          << std::setprecision(2) << rate << " SNPs/s";

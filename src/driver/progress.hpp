@@ -2,7 +2,6 @@
 #include <chrono>
 #include <ostream>
 
-struct settings;
 namespace input {
 class snp_reader;
 }
@@ -14,12 +13,11 @@ class snp_reader;
 // line gives no time left.
 class progress_report {
 public:
-    progress_report(const settings& cfg, const input::snp_reader& reader, std::ostream& out);
+    progress_report(const input::snp_reader& reader, std::ostream& out);
     // After SNP `number` is written.
     void snp_done(int number);
 
 private:
-    const settings& cfg_;
     const input::snp_reader& reader_;
     std::ostream& out_;
     std::chrono::steady_clock::time_point start_;

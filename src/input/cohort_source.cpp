@@ -24,7 +24,7 @@ std::unique_ptr<cohort_source> open_cohort(const std::string& name, input_format
     if (!s.regions.empty())
         throw run_error(name + ": -r reads regions of indexed VCF/BCF files, and this is a text file: choose its "
                         "SNP lines with -snps");
-    return std::make_unique<text_cohort>(name, s.gz, s.bz2, s.write_vcf);
+    return std::make_unique<text_cohort>(name, s.gz, s.bz2);
 }
 
 }  // namespace input

@@ -37,9 +37,10 @@ void check_scale(const std::vector<snp>& snps, const std::vector<std::string>& f
             text.precision(4);
         }
         text << ", outside " << lowest_median_sum << " to " << highest_median_sum << " where the priors expect it";
-        if (median > 0) {
-            // The divisor that brings the median to the expected value, to two significant digits.
-            const double f = divisor * median / expected_median_sum;
+        // The divisor that brings the median to the expected value, to two significant digits,
+        // when it is one -scale allows.
+        const double f = divisor * median / expected_median_sum;
+        if (f >= lowest_divisor && f <= highest_divisor) {
             const int exponent = static_cast<int>(std::floor(std::log10(f)));
             const double unit = std::pow(10.0, exponent - 1);
             const int decimals = std::max(0, 1 - exponent);
@@ -47,6 +48,9 @@ void check_scale(const std::vector<snp>& snps, const std::vector<std::string>& f
             text.precision(decimals);
             text << "; divide the intensities by about " << std::round(f / unit) * unit << " with -scale "
                  << std::round(f / unit) * unit;
+        } else if (median > 0) {
+            text << "; no -scale from " << lowest_divisor << " to " << highest_divisor << " brings it to "
+                 << expected_median_sum;
         } else {
             text << "; the intensities must be positive and on a linear scale";
         }

@@ -21,6 +21,9 @@ constexpr double lowest_median_sum = 0.4, highest_median_sum = 6;
 constexpr int scale_check_snps = 50;
 // Fewer points than this tell too little to stop a run.
 constexpr int scale_check_points = 20;
+// The -scale divisors allowed: far beyond any array's units, and near 1e-310 every intensity
+// divided by it would be infinite.
+constexpr double lowest_divisor = 1e-9, highest_divisor = 1e9;
 
 // The median of x + y over the points of input cohort `cohort` in the first scale_check_snps
 // SNPs; NaN when they hold fewer than scale_check_points points.

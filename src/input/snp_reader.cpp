@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,9 @@ snp_reader::snp_reader(const settings& s) : cfg_(s)
 
     const input_format format = format_of_cohorts(s.input_files);
     d.vcf_input = format == input_format::vcf;
+    if (s.raw_intensities && !d.vcf_input)
+        throw run_error("invalid setting: -intensities RAW reads FORMAT/X and Y of VCF/BCF input, but " +
+                            s.input_files[0] + " is a text intensity file", 2);
     for (const std::string& name : s.input_files) {
         sources_.push_back(open_cohort(name, format, s));
         d.sample_ids.push_back(sources_.back()->samples());
@@ -201,11 +205,8 @@ void snp_reader::take_site(snp& record)
     record.allele_a = site.allele_a;
     record.allele_b = site.allele_b;
     record.prior_allele_freq = -1;
-    if (info_) {
-        info_->next(key_, record.prior_allele_freq);
-        if (key_ != record.rs)
-            std::cout << "MISMATCH!!!!!" << std::endl << key_ << " " << record.rs << std::endl;
-    }
+    if (info_)
+        info_->next(record.rs, record.prior_allele_freq);
 }
 
 // The SNP of a later cohort must be the SNP of the first cohort's file at that place: another
@@ -227,27 +228,55 @@ void snp_reader::check_same_snp(std::size_t j) const
                 source.identity(first) + "): every cohort's file must list the same SNPs in the same order");
 }
 
-// With -vcf every SNP needs a position the index can hold, and each contig's SNPs together
-// with their positions ascending.
+namespace {
+
+// A single VCF allele from an array: one or more of the bases A, C, G, T and N, in either case.
+bool is_vcf_allele(std::string_view allele)
+{
+    return !allele.empty() && allele.find_first_not_of("ACGTNacgtn") == std::string_view::npos;
+}
+
+}  // namespace
+
+// With -vcf every SNP needs alleles a VCF record can hold, a position the index can hold, a
+// contig the VCF header declares (from VCF/BCF input), and each contig's SNPs together with
+// their positions ascending.
 void snp_reader::check_for_vcf(const snp_site& site)
 {
     const cohort_source& source = *sources_[0];
     const std::string label = source.snp_label(site);
     const auto refuse = [&](const std::string& what) { source.fail(label.empty() ? what : label + ": " + what); };
+    const auto check_allele = [&](const char* name, const std::string& allele) {
+        if (!is_vcf_allele(allele))
+            refuse(std::string(name) + " " + quoted(allele) +
+                   " is not a single VCF allele (bases A, C, G, T, N), which -vcf needs");
+    };
+    // Text input writes allele1 and allele2; VCF/BCF input every allele of its record.
+    if (site.alleles.empty()) {
+        check_allele("allele1", site.allele1);
+        check_allele("allele2", site.allele2);
+    }
+    for (std::size_t a = 0; a < site.alleles.size(); ++a) check_allele(a == 0 ? "REF" : "ALT", site.alleles[a]);
     if (site.pos < 1)
         refuse("position " + quoted(site.position) + " is not a positive integer, which -vcf needs");
     if (site.pos > INT_MAX)
         refuse("position " + site.position + " is beyond what -vcf can write");
+    if (cohorts_.vcf_input && std::none_of(cohorts_.vcf_contigs.begin(), cohorts_.vcf_contigs.end(),
+                                           [&](const auto& contig) { return contig.first == site.chrom; }))
+        refuse("contig " + site.chrom + " is not declared in the header (a ##contig line), which -vcf needs: " +
+               "add the contigs with bcftools reheader --fai, or leave out -vcf");
+    // The converters write records in the order of the array's manifest.
+    const std::string sort = cohorts_.vcf_input ? "; sort the files first (bcftools sort, then bcftools index)" : "";
     if (finished_contigs_.empty() || finished_contigs_.back() != site.chrom) {
         if (std::find(finished_contigs_.begin(), finished_contigs_.end(), site.chrom) != finished_contigs_.end())
             refuse("contig " + site.chrom + " comes back after other contigs; -vcf needs each contig's " +
-                   source.words().snp_lines + " together");
+                   source.words().snp_lines + " together" + sort);
         finished_contigs_.push_back(site.chrom);
         previous_position_ = 0;
     }
     if (site.pos < previous_position_)
         refuse("position " + std::to_string(site.pos) + " is below the position " + std::to_string(previous_position_) +
-               " of the " + source.words().snp + " before it; -vcf needs ascending positions");
+               " of the " + source.words().snp + " before it; -vcf needs ascending positions" + sort);
     previous_position_ = site.pos;
 }
 

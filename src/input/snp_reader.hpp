@@ -37,6 +37,8 @@ public:
     const std::vector<snp>& read_ahead(int n);
     // SNPs of the range read so far, those held ahead included.
     int snps_read() const { return started_ ? next_number_ - first_number_ : 0; }
+    // SNPs of the range as the settings give it; 0 when it runs to the end of the files.
+    int range_snps() const { return last_number_ > 0 ? last_number_ - first_number_ + 1 : 0; }
 
     // The share, from 0 to 1, of the first cohort's file (as stored) between the first SNP of
     // the range and the end that has been read; 0 (unknown) with -r.

@@ -60,23 +60,12 @@ std::string tokens_message(int n, int found)
            " intensities, found " + std::to_string(found) + " tokens";
 }
 
-// A single VCF allele from an array: one or more of the bases A, C, G, T and N, in either case.
-bool is_vcf_allele(std::string_view allele)
-{
-    if (allele.empty())
-        return false;
-    for (char c : allele)
-        if (std::string_view("ACGTNacgtn").find(c) == std::string_view::npos)
-            return false;
-    return true;
-}
-
 }  // namespace
 
 namespace input {
 
-text_cohort::text_cohort(const std::string& name, bool gz, bool bz2, bool vcf_alleles)
-    : cohort_source(name, text_words), file_(name, gz, bz2), vcf_alleles_(vcf_alleles)
+text_cohort::text_cohort(const std::string& name, bool gz, bool bz2)
+    : cohort_source(name, text_words), file_(name, gz, bz2)
 {
     std::string_view line;
     n_ = read_header(file_, line);
@@ -148,10 +137,6 @@ bool text_cohort::next(snp_site& site)
     site.allele2.assign(fields[4]);
     int position = 0;
     site.pos = parse_int(fields[2], position) && position >= 1 ? position : 0;
-    for (int f = 3; vcf_alleles_ && f < text_fields; ++f)
-        if (!is_vcf_allele(fields[f]))
-            file_.fail("SNP " + site.SNP_ID + ": " + (f == 3 ? "allele1 " : "allele2 ") + quoted(fields[f]) +
-                       " is not a single VCF allele (bases A, C, G, T, N), which -vcf needs");
     return true;
 }
 

@@ -18,8 +18,7 @@ public:
     // Opens the file (see intensity_file) and reads its header: the individuals it announces
     // are believed once the first SNP line holds as many intensities, and only then are their
     // identifiers made, so that a small file whose header claims millions costs little.
-    // `vcf_alleles`: every allele must be one a VCF record can hold (-vcf).
-    text_cohort(const std::string& name, bool gz, bool bz2, bool vcf_alleles);
+    text_cohort(const std::string& name, bool gz, bool bz2);
 
     bool next(snp_site& site) override;
     void read_points(std::vector<xy>& points, std::vector<int>& missing) override;
@@ -43,7 +42,6 @@ private:
 
     intensity_file file_;
     int n_ = 0;                   // individuals
-    bool vcf_alleles_;
     std::string first_line_;      // the line after the header, until read
     bool first_line_held_ = false;
     std::string_view line_;       // the SNP line last read

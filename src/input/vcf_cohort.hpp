@@ -33,10 +33,11 @@ public:
     std::vector<std::pair<std::string, std::uint64_t>> contigs() const override;
 
     // A record without ALLELE_A/ALLELE_B, or whose indices are not two different alleles of
-    // the record, throws run_error.
+    // the record (missing, a REF-only record, one split from a record of more alleles), throws
+    // run_error saying how to drop such records.
     bool next(snp_site& site) override;
-    // Samples whose x or y is missing or not a number are missing; a record without the
-    // intensity fields throws run_error.
+    // Samples whose x or y is missing or not a number are missing, and so are raw points at the
+    // origin (failed beads); a record without the intensity fields throws run_error.
     void read_points(std::vector<xy>& points, std::vector<int>& missing) override;
     bool skip() override { return read(); }
     long number() const override { return record_; }

@@ -13,8 +13,9 @@
 #endif
 
 // Every function that takes or gives a vector is always inlined, so vectors never cross a
-// compiled interface: a baseline copy and an AVX2 copy would pass them differently.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// compiled interface: a baseline copy and an AVX2 copy would pass them differently. (GCC's note
+// on how such parameters are passed is therefore off, -Wno-psabi in CMakeLists.txt; a pragma
+// here cannot silence it.)
 
 using vec4 = double __attribute__((vector_size(32)));
 // Lane masks of vec4 comparisons (all bits set: true), and unsigned integer lanes.

@@ -148,6 +148,20 @@ TEST(ReadData, RangesMissingValuesAndSideFiles)
     EXPECT_EQ(d.snps[2].points[1][0], (xy{0, 0.5}));
     EXPECT_EQ(d.cohorts.sex, (std::vector<std::vector<int>>{{1, 2, 0, 1}, {2}}));
     EXPECT_EQ(d.cohorts.sex_counts[0], (std::array<int, 3>{1, 2, 1}));
+    // PLINK files matched by IID: numeric IIDs whose first line is all 0, 1 and 2 (told by the
+    // name, or by a later line), and a cohort naming one individual twice, both taking its sex.
+    const std::pair<const char*, const char*> plink[] = {
+        {"n.fam", "1 1 0 0 1 1\n2 2 0 0 2 1\n3 3 0 0 0 1\n"}, {"n.txt", "1 1 0 0 1 1\n2 2 0 0 2 1\n3 3 0 0 0 -9\n"},
+        {"n.psam", "1 1 0 0 1 1\n2 2 0 0 F 1\n3 3 0 0 NA 1\n"}, {"n.PSAM", "#IID SEX\n2 2\n1 1\n3 0\n"}};
+    for (const auto& [name, text] : plink) {
+        input_run p;
+        p.cfg.chrX = true;
+        p.cfg.input_files = {write_file(s.work() / "n.txt.in", "h h h h h 1a 1b 2a 2b 1a 1b 3a 3b\ns1 r1 1 A G 1 2 3 4 5 6 7 8\n")};
+        p.cfg.sex_files = {write_file(s.work() / name, text)};
+        ASSERT_EQ(read(p), "") << name;
+        EXPECT_EQ(p.cohorts.sex[0], (std::vector<int>{1, 2, 1, 0})) << name;
+        EXPECT_EQ(p.cohorts.sample_ids[0], (std::vector<std::string>{"1", "2", "1_2", "3"})) << name;
+    }
 }
 
 // An individual's identifier is the common stem of its two column labels when they differ only
@@ -226,6 +240,15 @@ TEST(ReadData, BadInputNamesFileLineAndToken)
     for (const char* code : {"3", "-1", "m", "1.0", "99999999999"})
         all.push_back({{file("c1.txt", intensity_text(1, 3))}, "-chrX " + file("sex.txt", "1\n2 " + std::string(code) + "\n"),
                        "sex.txt:2: token 2: sex code '" + std::string(code) + "' is not 0, 1 or 2"});
+    // Sex files: the kind each was read as named; an IID given twice with two sexes.
+    const std::string three = intensity_text(1, 3);
+    all.push_back({{file("c1.txt", three)}, "-chrX " + file("fam", "1 1 0 0 1 1\n2 2 0 0 2 2\n2 1 0 0 1 1\n"),
+                   "fam: holds 18 sex codes but " + s.file(std::to_string(files - 1) + "_c1.txt") +
+                       " has 3 individuals (read as sex codes in column order; a PLINK .fam or .psam is told by its name)"});
+    all.push_back({{file("c1.txt", three)}, "-chrX " + file("d.fam", "F i0 0 0 1 -9\nF i1 0 0 2 -9\nG i0 0 0 2 -9\nF i2 0 0 0 -9\n"),
+                   "d.fam:3: individual 'i0' is listed again, with sex 2 after sex 1 on line 1 (read as a PLINK .fam file)"});
+    all.push_back({{file("c1.txt", three)}, "-chrX " + file("d.psam", "#FID IID SEX\nF i0 1\nF i1 2\n"),
+                   "d.psam: no line for individual i2 of " + s.file(std::to_string(files - 1) + "_c1.txt") + " (read as a PLINK .psam file)"});
     for (const char* prior : {"inf", "nan(2)", "0.5x", "1.0000001"})
         all.push_back({{file("c1.txt", good)}, "-f " + file("info.txt", "rs1 a b c 0.5\nrs2 a b c " + std::string(prior) + "\n"),
                        "info.txt:2: field 5: allele frequency '" + std::string(prior) + "' is neither a number in [0, 1]"});

@@ -1,10 +1,12 @@
 # Intensities from VCF and BCF as the array converters write them. The same data as text, VCF
 # and BCF give the same result files byte for byte (SNP_ID the rs, as a VCF's ID gives both;
-# values on a 1/1024 grid, exact in a Float;
-# X and Y read raw with -scale 1024 too); A and B swapped (A = ALT) give the same calls with
-# the alleles swapped and a VCF whose GT and GP are mirrored in REF/ALT terms; bad records stop
-# the run naming file and record; PLINK .fam and .psam sexes give the sex-file run; bcftools
-# reads, annotates and merges with the result.
+# values on a 1/1024 grid, exact in a Float; X and Y read raw with -scale 1024 too), and failed
+# beads are missing both ways; A and B swapped (A = ALT) give the same calls with the alleles
+# swapped and a VCF whose GT and GP are mirrored in REF/ALT terms; bad records, truncated files
+# and lying headers stop the run naming file and record and the cause, the converters' records
+# without two alleles with a filter that drops them; files without ##contig lines are read;
+# PLINK .fam and .psam sexes give the sex-file run; bcftools reads, annotates and merges with
+# the result.
 set -euo pipefail
 : "${TARVIX_BINARY:?}" "${TARVIX_SIMULATE:?}" "${TARVIX_SOURCE_DIR:?}" "${TARVIX_WORK_DIR:?}"
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -37,6 +39,15 @@ run bcf c0.bcf c1.bcf
 run raw c0.bcf c1.bcf -intensities RAW -scale 1024
 run plain plain0.vcf plain1.vcf
 for name in vcf bcf raw plain; do same text "$name"; done
+# Failed beads as the converters write them (X = Y = 0, NORMX = NORMY = -nan) are missing read raw
+# as they are read normalised.
+for j in 0 1; do
+    awk 'BEGIN { OFS = "\t" } !/^#/ && NR % 3 == 0 { $12 = $17 = "0:0:-nan:-nan" } { print }' "plain$j.vcf" |
+        bcftools view -Ob -o "bead$j.bcf"
+done
+run bead bead0.bcf bead1.bcf
+run bead_raw bead0.bcf bead1.bcf -intensities RAW -scale 1024
+same bead bead_raw
 
 # A = ALT: the calls stand, the allele columns swap, the VCF mirrors.
 run swapped swapped0.vcf swapped1.vcf
@@ -52,17 +63,34 @@ diff <(bcftools query -f '[%GT:%GP ]\n' vcf/r.vcf.gz | awk '{ for (i = 1; i <= N
     fail "swapped alleles: REF/ALT not kept from the input"
 
 # Bad records name file and record.
+refused() {  # refused EXPECTED ARGUMENTS...: the run stops with EXPECTED in its message
+    local expected=$1
+    shift
+    if "$TARVIX_BINARY" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $*"; fi
+    grep -qF "$expected" bad.err || fail "$*: unexpected message: $(cat bad.err)"
+}
 bad() {  # bad SED_SCRIPT EXPECTED [OPTIONS...]: the second cohort's file edited (both with BOTH=1)
     local script=$1 expected=$2 inputs=(plain0.vcf bad1.vcf)
     shift 2
     sed "$script" plain1.vcf > bad1.vcf
     [ -z "${BOTH:-}" ] || inputs=(bad1.vcf bad1.vcf)
-    if "$TARVIX_BINARY" -i "${inputs[@]}" "${small[@]}" "$@" -o bad > /dev/null 2> bad.err; then fail "accepted: $script"; fi
-    grep -qF "$expected" bad.err || fail "$script: unexpected message: $(cat bad.err)"
+    refused "$expected" -i "${inputs[@]}" "${small[@]}" "$@"
 }
 bad '12s/ALLELE_A=0;//' "bad1.vcf: record 3 (X:" ; grep -qF "no INFO/ALLELE_A" bad.err || fail "$(cat bad.err)"
-bad '13s/ALLELE_B=1/ALLELE_B=2/' "INFO/ALLELE_B=2 is not an allele of the record (2 alleles)"
 bad '13s/ALLELE_A=0/ALLELE_A=1/' "record 4" ; grep -qF "name the same allele" bad.err || fail "$(cat bad.err)"
+# Records the converters write without two alleles of their own for A and B (ALLELE_A '.', a
+# REF-only probe, a record split by bcftools norm -m-): the cause, and a filter that drops them
+# all, which the run then takes.
+converter_kinds='11s/\tC\tG\t/\tC\t.\t/; 11s/ALLELE_B=1/ALLELE_B=0/; 12s/ALLELE_A=0/ALLELE_A=./; 13s/\tG\tT\t/\tG\tT,A\t/; 13s/ALLELE_B=1/ALLELE_B=2/'
+bad "$converter_kinds" "bad1.vcf: record 2 (X:2736531): the record has no ALT allele (an intensity-only probe)"
+bad '12s/ALLELE_A=0/ALLELE_A=./' "bad1.vcf: record 3 (X:2752005): INFO/ALLELE_A is '.': the converter could not place"
+sed '13s/\tG\tT\t/\tG\tT,A\t/; 13s/ALLELE_B=1/ALLELE_B=2/' plain1.vcf | bcftools norm -m- -Ov -o split1.vcf
+refused "split1.vcf: record 4 (X:2765621): INFO/ALLELE_B=2 is not an allele of the record (REF and 1 ALT; a record split by bcftools norm -m" \
+    -i plain0.vcf split1.vcf "${small[@]}"
+filter=$(sed -n "s/.*drop such records first: bcftools view -e '\(.*\)'$/\1/p" bad.err)
+for j in 0 1; do sed "$converter_kinds" "plain$j.vcf" | bcftools norm -m- | bcftools view -e "$filter" -Ob -o "kept$j.bcf"; done
+run kept kept0.bcf kept1.bcf
+[ "$(wc -l < kept/r_0_mcmc)" = 3 ] || fail "the filter of the message did not keep the 3 good records: $(cut -d ' ' -f 1-5 kept/r_0_mcmc)"
 bad '14s/^X\t\([0-9]*\)/X\t1\1/' "is not the SNP of record 5 of plain0.vcf"
 for other in '11s/^X/Y/; 2a ##contig=<ID=Y>' '11s/\tC\tG\t/\tC\tA\t/' '11s/\tC\tG\t/\tC\tG,A\t/' \
     '11s/ALLELE_A=0;ALLELE_B=1/ALLELE_A=1;ALLELE_B=0/'; do
@@ -72,10 +100,38 @@ bad '14,$d' "bad1.vcf: the file ends after 4 records, but plain0.vcf holds more"
 bad 's/NORMX/NX/g; s/NORMY/NY/g' "no FORMAT/NORMX (Float, one per sample)"
 bad '$p' "bad1.vcf: record 7 (X:2780021): holds more than 6 records, but plain0.vcf holds exactly that many"
 bad '' "plain0.vcf: the selected range starts at SNP 9 but the file holds 6 records" -snps 9 9
-BOTH=1 bad '13s/^X\t[0-9]*/X\t7/' "record 4 (X:7): position 7 is below the position 2752005 of the record before it; -vcf needs"
-BOTH=1 bad '12s/^X/Y/; 2a ##contig=<ID=Y>' "record 4 (X:2765621): contig X comes back after other contigs; -vcf needs each contig's records together"
+BOTH=1 bad '13s/^X\t[0-9]*/X\t7/' "record 4 (X:7): position 7 is below the position 2752005 of the record before it; -vcf needs ascending positions; sort the files first (bcftools sort, then bcftools index)"
+BOTH=1 bad '12s/^X/Y/; 2a ##contig=<ID=Y>' "record 4 (X:2765621): contig X comes back after other contigs; -vcf needs each contig's records together; sort the files first"
+BOTH=1 bad '11s/^X\t[0-9]*/X\t0/' "bad1.vcf: record 2 (X:0): position '0' is not a positive integer, which -vcf needs"
+BOTH=1 bad '11s/\tC\tG\t/\tI\tD\t/' "bad1.vcf: record 2 (X:2736531): REF 'I' is not a single VCF allele (bases A, C, G, T, N), which -vcf needs"
 bad '11s/rs10002/rsQ/; 12s/2752005/1/' "is not the SNP of record 3 of plain0.vcf"
 grep -qF "bad1.vcf: record 2: ID rsQ differs from rs10002 in that record of plain0.vcf" bad.err || fail "no ID warning: $(cat bad.err)"
+bad '12s/\t[^\t]*$//' "record 3 (X:2752005): cannot be read: its number of columns is not that of the header's samples"
+# Read by htslib, but a blank in a field of the results would shift every column after it.
+bad '11s/rs10002/rs 10002/' "bad1.vcf: record 2 (X:2736531): ID 'rs 10002' holds a blank, which the whitespace-separated result tables cannot hold"
+bad '11s/\tC\tG\t/\tC\tG T\t/' "bad1.vcf: record 2 (X:2736531): allele 'G T' holds a blank"
+bad '9s/\tc1_ind0004\t/\tc1 ind0004\t/' "bad1.vcf: sample 4 of the header, 'c1 ind0004', holds a blank"
+bad '9s/\tc1_ind0004\t/\tc1_ind0003\t/' "bad1.vcf: cannot read the VCF/BCF header: samples 3 and 4 are both named 'c1_ind0003'"
+# Read as complete by htslib: a BGZF file cut at a block boundary (whole records, its end-of-file
+# block missing), and a BCF whose header names one sample fewer than its records hold.
+head -n 12 plain1.vcf | bgzip -c | head -c -28 > cut1.vcf.gz
+refused "cut1.vcf.gz: no BGZF end-of-file marker: the file is truncated" -i cut1.vcf.gz cut1.vcf.gz "${small[@]}"
+bgzip -dc c1.bcf | python3 -c '
+import struct, sys
+d = sys.stdin.buffer.read(); n = struct.unpack("<I", d[5:9])[0]
+h = [l.rsplit(b"\t", 1)[0] if l.startswith(b"#CHROM") else l for l in d[9:9 + n].rstrip(b"\0").split(b"\n")]
+t = b"\n".join(h) + b"\0"
+sys.stdout.buffer.write(d[:5] + struct.pack("<I", len(t)) + t + d[9 + n:])' | bgzip -c > fewer1.bcf
+refused "fewer1.bcf: record 1 (X:2720146): holds the values of 40 samples, but the header names 39" -i fewer1.bcf -nrs
+# Contigs without ##contig lines are read as htslib reads them (the same files); -vcf, which
+# writes the header's contigs, refuses a contig the header does not declare.
+for j in 0 1; do sed '/^##contig/d' "plain$j.vcf" > "nocontig$j.vcf"; done
+mkdir -p nocontig
+"$TARVIX_BINARY" -i nocontig0.vcf nocontig1.vcf -nrs -ns 1 -nmax 5 -b 5 -n 20 -chrX sim_sex0.txt sim_sex1.txt \
+    -o nocontig/r > nocontig.log 2>&1 || fail "no ##contig lines: $(tail -n 1 nocontig.log)"
+same text nocontig
+BOTH=1 bad '/^##contig/d' "bad1.vcf: record 1 (X:2720146): contig X is not declared in the header (a ##contig line), which -vcf needs"
+BOTH=1 bad '13s/^X/Y/' "bad1.vcf: record 4 (Y:2765621): contig Y is not declared in the header"
 
 # Sexes from PLINK files, matched by IID in any order, give the sex-file run.
 for j in 0 1; do
