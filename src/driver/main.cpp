@@ -9,6 +9,7 @@
 #include "driver/analysis.hpp"
 #include "driver/options.hpp"
 #include "driver/progress.hpp"
+#include "driver/version.hpp"
 #include "input/scale.hpp"
 #include "input/snp_reader.hpp"
 #include "output/output_files.hpp"
@@ -40,6 +41,10 @@ int run(int argc, char** argv)
 {
     if (help_requested(argc, argv)) {
         print_usage(std::cout);
+        return 0;
+    }
+    if (version_requested(argc, argv)) {
+        std::cout << "tarvix++ " << program_version << " (commit " << build_commit << ")" << std::endl;
         return 0;
     }
     settings cfg;
