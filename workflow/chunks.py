@@ -1,7 +1,9 @@
-"""Splitting a SNP range into chunks."""
+"""Splitting a SNP range into chunks, and the command lines of the chunks and of the one run
+they stand for."""
 
 import bz2
 import gzip
+import shlex
 
 def chunk_count(n_snps, chunk_size):
     """The number of chunks of `chunk_size` SNPs that cover `n_snps` SNPs."""
@@ -32,3 +34,28 @@ def count_snps(path, compression):
     with openers[compression](path, "rb") as lines:
         n = sum(1 for line in lines if line.strip())
     return max(n - 1, 0)
+
+
+def tarvix_arguments(inputs, compression, snp_info, sex_files, seed, options, prefix, snps=None):
+    """The arguments of a tarvix++ run over the SNP range `snps` (first, last), or over all SNPs
+    when it is None: the settings of the workflow in one order, so that the merged VCF can
+    record the command of the single run that writes the same files.
+
+    `options` is the config's string of further options; `seed` a float.
+    """
+    args = ["-i", *inputs]
+    if compression:
+        args.append(compression)
+    if snp_info:
+        args += ["-f", snp_info]
+    if sex_files:
+        args += ["-chrX", *sex_files]
+    if snps is not None:
+        args += ["-snps", str(snps[0]), str(snps[1])]
+    return args + ["-seed", repr(seed), "-snp_seeds", *shlex.split(options), "-o", prefix]
+
+
+def recorded_command(args):
+    """The command line as tarvix++ records it in the VCF header ("##tarvix++Command"): the
+    program's name and every argument quoted as the shell needs it."""
+    return shlex.join(["tarvix++", *args])

@@ -1,17 +1,21 @@
 #!/usr/bin/python3
 """Merges the result files of chunked tarvix++ runs into the files of one run over all SNPs.
 
-Usage: merge_chunks.py PREFIX MANIFEST CHUNK_PREFIX...
+Usage: merge_chunks.py PREFIX MANIFEST COMMAND CHUNK_PREFIX...
 
 Every CHUNK_PREFIX is the output prefix ("-o") of one chunk run, in SNP order; every chunk wrote
 the same set of result files. Each merged file PREFIX + suffix is written under a temporary name
 and renamed into place when complete; last, MANIFEST lists the merged files, one a line.
+COMMAND is the command line of the single run over all SNPs that the chunks stand for, as
+tarvix++ records it: the merged VCF's "##tarvix++Command" line names it instead of the first
+chunk's command, so the merged VCF is that run's, byte for byte.
 
 Kinds of result file, by suffix:
   _<j>_mcmc                      no header: the chunks' lines one after another
   _params, _information, _tests  one header line: the first chunk's, then every chunk's SNP lines
   _<j>.sample                    the same in every chunk: the first chunk's copy
-  .vcf.gz (+ .tbi or .csi)       bcftools concat, then indexed like the chunks' files
+  .vcf.gz (+ .tbi or .csi)       bcftools concat (the first chunk's header with COMMAND), then
+                                 indexed like the chunks' files
 Any other file is an error, so that no result is dropped silently.
 """
 
@@ -27,6 +31,7 @@ HEADED = re.compile(r"_(params|information|tests)")
 SAME = re.compile(r"_\d+\.sample")
 VCF = ".vcf.gz"
 VCF_INDEXES = {".vcf.gz.tbi": "--tbi", ".vcf.gz.csi": "--csi"}
+COMMAND_KEY = b"tarvix++Command"
 
 
 class MergeError(Exception):
@@ -74,17 +79,41 @@ def run(command):
         raise MergeError(f"{' '.join(command)}: {done.stderr.strip()}")
 
 
-def concat_vcf(sources, target, index_flag):
-    """bcftools concat of the chunk VCFs; the index, if any, is renamed into place before the
+def header_with_command(source, command, header_file):
+    """Writes the header of the VCF `source` with its "##tarvix++Command" line naming `command`."""
+    done = subprocess.run(["bcftools", "view", "-h", "--no-version", source], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if done.returncode != 0:
+        raise MergeError(f"bcftools view -h {source}: {done.stderr.decode(errors='replace').strip()}")
+    lines = done.stdout.split(b"\n")
+    marker = b"##" + COMMAND_KEY + b"="
+    found = [i for i, line in enumerate(lines) if line.startswith(marker)]
+    if len(found) != 1:
+        raise MergeError(f"{source}: expected one {marker.decode()} header line, found {len(found)}")
+    lines[found[0]] = marker + os.fsencode(command)
+    with open(header_file, "wb") as out:
+        out.write(b"\n".join(lines))
+
+
+def concat_vcf(sources, target, index_flag, command):
+    """bcftools concat of the chunk VCFs, which keeps the first one's header: that chunk is first
+    given the header recording `command`. The index, if any, is renamed into place before the
     VCF, so the final VCF name never comes with a missing index."""
-    run(["bcftools", "concat", "--no-version", "-Oz", "-o", partial(target)] + sources)
+    header, first = partial(target + ".header"), partial(target + ".first.vcf.gz")
+    try:
+        header_with_command(sources[0], command, header)
+        run(["bcftools", "reheader", "-h", header, "-o", first, sources[0]])
+        run(["bcftools", "concat", "--no-version", "-Oz", "-o", partial(target), first] + sources[1:])
+    finally:
+        for name in (header, first):
+            if os.path.exists(name):
+                os.remove(name)
     if index_flag:
         index = target + ("." + index_flag[2:])
         run(["bcftools", "index", index_flag, "-o", partial(index), partial(target)])
         os.replace(partial(index), index)
 
 
-def merge(prefix, manifest, chunk_prefixes):
+def merge(prefix, manifest, command, chunk_prefixes):
     suffixes = suffixes_of(chunk_prefixes[0])
     if not suffixes:
         raise MergeError(f"{chunk_prefixes[0]}: no result files")
@@ -105,7 +134,7 @@ def merge(prefix, manifest, chunk_prefixes):
             copy_first(sources, target)
         elif suffix == VCF:
             index_flag = next((flag for s, flag in VCF_INDEXES.items() if s in suffixes), None)
-            concat_vcf(sources, target, index_flag)
+            concat_vcf(sources, target, index_flag, command)
         elif suffix in VCF_INDEXES:
             continue  # written with its VCF
         else:
@@ -119,11 +148,11 @@ def merge(prefix, manifest, chunk_prefixes):
 
 
 def main(argv):
-    if len(argv) < 4:
+    if len(argv) < 5:
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
     try:
-        merge(argv[1], argv[2], argv[3:])
+        merge(argv[1], argv[2], argv[3], argv[4:])
     except (MergeError, OSError) as e:
         print(f"merge_chunks.py: {e}", file=sys.stderr)
         return 1

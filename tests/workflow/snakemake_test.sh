@@ -27,19 +27,23 @@ EOF
 flow() { snakemake -s "$src/workflow/Snakefile" --configfile "$work/config.yaml" -d "$work" --cores 2 "$@"; }
 flow >"$work/snakemake.log" 2>&1 || { cat "$work/snakemake.log" >&2; fail "the workflow failed"; }
 
-inputs=(-gz -i "$src/examples/cohort0.txt.gz" "$src/examples/cohort1.txt.gz" -f "$src/examples/snpinfo.txt")
-mkdir -p "$work/single"
-"$TARVIX_BINARY" "${inputs[@]}" -seed 0.3 -snp_seeds "${small[@]}" -o "$work/single/run" >/dev/null
+# The single run over all SNPs that the merged VCF names as its command, from a folder of its own.
+inputs=(-i "$src/examples/cohort0.txt.gz" "$src/examples/cohort1.txt.gz" -gz -f "$src/examples/snpinfo.txt")
+mkdir -p "$work/single/merged"
+(cd "$work/single" && "$TARVIX_BINARY" "${inputs[@]}" -seed 0.3 -snp_seeds "${small[@]}" -o merged/run >/dev/null)
+[ "$(bcftools view -h "$work/merged/run.vcf.gz" | grep '^##tarvix++Command=')" = \
+  "##tarvix++Command=tarvix++ ${inputs[*]} -seed 0.3 -snp_seeds ${small[*]} -o merged/run" ] ||
+  fail "the merged VCF names another command: $(bcftools view -h "$work/merged/run.vcf.gz" | grep Command)"
 
 # The files of one run over all SNPs, byte for byte, listed in the manifest.
-expected=$(cd "$work/single" && ls)
+expected=$(cd "$work/single/merged" && ls)
 [ "$(cd "$work/merged" && ls)" = "$expected" ] ||
   fail "merged files $(cd "$work/merged" && ls | xargs) differ from a single run's: $(echo $expected)"
 [ "$(xargs -n1 basename <"$work/chunked/merged.txt" | sort)" = "$(echo "$expected" | sort)" ] ||
   fail "the manifest does not list the merged files: $(cat "$work/chunked/merged.txt")"
 [ "$(ls "$work/chunked/chunks" | xargs)" = "0 1 2" ] || fail "expected chunks 0 1 2, found $(ls "$work/chunked/chunks" | xargs)"
 for name in $expected; do
-  cmp -s "$work/merged/$name" "$work/single/$name" || fail "$name differs from a single run's"
+  cmp -s "$work/merged/$name" "$work/single/merged/$name" || fail "$name differs from a single run's"
 done
 [ "$(bcftools index -n "$work/merged/run.vcf.gz")" = 12 ] || fail "the merged VCF's index does not count 12 records"
 
