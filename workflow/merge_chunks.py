@@ -12,7 +12,10 @@ chunk's command, so the merged VCF is that run's, byte for byte.
 
 Kinds of result file, by suffix:
   _<j>_mcmc                      no header: the chunks' lines one after another
-  _params, _information, _tests  one header line: the first chunk's, then every chunk's SNP lines
+  _params, _information, _tests,
+  _snps.tsv                      one header line: the first chunk's, then every chunk's SNP lines
+  _samples.tsv                   one line per individual: the chunks' counts added up, the rates,
+                                 F, mean and sex check derived from them as tarvix++ does
   _<j>.sample                    the same in every chunk: the first chunk's copy
   .vcf.gz (+ .tbi or .csi)       bcftools concat (the first chunk's header with COMMAND), then
                                  indexed like the chunks' files
@@ -27,7 +30,8 @@ import subprocess
 import sys
 
 PLAIN = re.compile(r"_\d+_mcmc")
-HEADED = re.compile(r"_(params|information|tests)")
+HEADED = re.compile(r"_(params|information|tests|snps\.tsv)")
+SAMPLES = "_samples.tsv"
 SAME = re.compile(r"_\d+\.sample")
 VCF = ".vcf.gz"
 VCF_INDEXES = {".vcf.gz.tbi": "--tbi", ".vcf.gz.csi": "--csi"}
@@ -69,6 +73,73 @@ def copy_first(sources, target):
             raise MergeError(f"{source}: differs from {sources[0]}, expected the same file")
     with open(partial(target), "wb") as out:
         out.write(first)
+        out.flush()
+        os.fsync(out.fileno())
+
+
+# The sample table (src/output/qc_tables.cpp): counts, and sums in millionths written with six
+# decimals, add up exactly over SNP ranges; the other columns derive from them.
+COUNTS = ("MISSING_CT", "OBS_CT", "O(HOM)", "HET_CT", "XY_CT")
+MILLIONTHS = ("E(HOM)", "XY_SUM")
+MALE_F, FEMALE_F = 0.8, 0.2
+
+
+def general(v):
+    """As printf's %g, or NA for what is not a finite number."""
+    return "%g" % v if v == v and abs(v) != float("inf") else "NA"
+
+
+def ratio(a, b):
+    return a / b if b > 0 else float("nan")
+
+
+def sample_line(row, columns):
+    """The derived columns of one individual's added-up counts, as tarvix++ writes them."""
+    n = row["O(HOM)"] + row["HET_CT"]
+    expected = row["E(HOM)"] / 10**6
+    f = (row["O(HOM)"] - expected) / (n - expected) if n > 0 else float("nan")
+    xy_sum = row["XY_SUM"]
+    mean = xy_sum / (1e6 * row["XY_CT"]) if row["XY_CT"] > 0 and xy_sum is not None else float("nan")
+    text = {**{c: str(row[c]) for c in ("IID", "COHORT") + COUNTS},
+            "F_MISS": general(ratio(row["MISSING_CT"], row["OBS_CT"])),
+            "E(HOM)": millionths(row["E(HOM)"]), "F": general(f), "HET_RATE": general(ratio(row["HET_CT"], n)),
+            "XY_SUM": "NA" if xy_sum is None else millionths(xy_sum), "MEAN_XY": general(mean)}
+    if "PEDSEX" in columns:
+        suggested = 1 if f > MALE_F else 2 if f < FEMALE_F else 0
+        text.update(PEDSEX=row["PEDSEX"], SNPSEX=str(suggested),
+                    STATUS="OK" if suggested != 0 and str(suggested) == row["PEDSEX"] else "PROBLEM")
+    return "\t".join(text[c] for c in columns) + "\n"
+
+
+def millionths(v):
+    return f"{'-' if v < 0 else ''}{abs(v) // 10**6}.{abs(v) % 10**6:06d}"
+
+
+def add_samples(sources, target):
+    """The sample table of all SNPs from the chunks' tables of the same individuals."""
+    header, rows = None, None
+    for source in sources:
+        with open(source) as f:
+            lines = f.read().split("\n")
+        if header is not None and lines[0] != header:
+            raise MergeError(f"{source}: header differs from {sources[0]}'s")
+        header = lines[0]
+        columns = header.lstrip("#").split("\t")
+        table = [dict(zip(columns, line.split("\t"))) for line in lines[1:] if line]
+        if rows is not None and [(r["IID"], r["COHORT"], r.get("PEDSEX")) for r in rows] != \
+                [(t["IID"], t["COHORT"], t.get("PEDSEX")) for t in table]:
+            raise MergeError(f"{source}: individuals differ from those of {sources[0]}")
+        if rows is None:
+            rows = [{c: t[c] for c in ("IID", "COHORT", "PEDSEX") if c in t} | {c: 0 for c in COUNTS + MILLIONTHS}
+                    for t in table]
+        for r, t in zip(rows, table):
+            for c in COUNTS:
+                r[c] += int(t[c])
+            for c in MILLIONTHS:
+                r[c] = None if r[c] is None or t[c] == "NA" else r[c] + int(t[c].replace(".", ""))
+    with open(partial(target), "w") as out:
+        out.write(header + "\n")
+        out.writelines(sample_line(r, columns) for r in rows)
         out.flush()
         os.fsync(out.fileno())
 
@@ -132,6 +203,8 @@ def merge(prefix, manifest, command, chunk_prefixes):
             concatenate(sources, target, with_header=True)
         elif SAME.fullmatch(suffix):
             copy_first(sources, target)
+        elif suffix == SAMPLES:
+            add_samples(sources, target)
         elif suffix == VCF:
             index_flag = next((flag for s, flag in VCF_INDEXES.items() if s in suffixes), None)
             concat_vcf(sources, target, index_flag, command)

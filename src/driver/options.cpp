@@ -149,7 +149,7 @@ const option_spec model_options[] = {
     {"-r_var_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
     {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed; its header records the version and the command line); positions must be positive integers in ascending order"},
     {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
-    {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
+    {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a call, in the VCF (below it GT is missing) and the QC tables (default 0.9)"},
     {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
     {"-snp_seeds", 0, [](settings& d, const option_values&) { d.snp_seeds = true; }, "every SNP draws from its own generator, seeded from the run's seed and the SNP's position in the file: the same files for any -threads and any split into -snps ranges"},
     {"-verbose", 0, [](settings& d, const option_values&) { d.verbose = true; }, "every SNP's detailed progress on the console (the default when one thread writes to a terminal) instead of one line per finished SNP"},
@@ -401,8 +401,7 @@ void check_settings(const settings& d)
         positive("-r_var_prior", d.r_var_prior.a[k]);
         positive("-r_var_prior", d.r_var_prior.b[k]);
     }
-    if (d.write_vcf && !(d.vcf_threshold >= 0 && d.vcf_threshold <= 1))
-        reject("-vcf_threshold must lie between 0 and 1");
+    if (!(d.vcf_threshold >= 0 && d.vcf_threshold <= 1)) reject("-vcf_threshold must lie between 0 and 1");
     if (d.write_vcf && !is_vcf_contig_name(d.chromosome))
         reject("-chr \"" + d.chromosome + "\" is not a VCF contig name (letters, digits and !#$%&+./:;?@^_|~-, "
                "also * and = after the first character)");

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # cmake --install into a fresh prefix: the program, the plot script and the manual page land
 # under it; the installed program tells its version and runs the example, the installed plot
-# script draws from its results, and man renders the page without a warning, listing every
+# script draws its summary page, and man renders the page without a warning, listing every
 # option that -h lists.
 set -euo pipefail
 fail() { echo "install_test: $*" >&2; exit 1; }
@@ -24,14 +24,14 @@ for flag in --version -version; do
         fail "$flag printed: $(cat version.txt)"
 done
 
-# The example, as the README runs it, then its worst SNPs drawn by the installed plot script.
+# The example, as the README runs it, then its summary page drawn by the installed plot script.
 mkdir results
 "$prefix/bin/tarvix++" -nrs -gz -i "$ex/cohort0.txt.gz" "$ex/cohort1.txt.gz" -f "$ex/snpinfo.txt" -label_starts \
     -o results/example > example.log || fail "the installed program failed on the example: $(tail -n 3 example.log)"
 [[ $(wc -l < results/example_0_mcmc) -eq 12 ]] || fail "the example's call file does not hold 12 SNPs"
-"$prefix/bin/tarvix-plot" --prefix results/example -i "$ex/cohort0.txt.gz" "$ex/cohort1.txt.gz" --worst 2 \
+"$prefix/bin/tarvix-plot" --prefix results/example -i "$ex/cohort0.txt.gz" "$ex/cohort1.txt.gz" --summary \
     --out results/plots > plot.log || fail "the installed plot script failed: $(tail -n 3 plot.log)"
-[[ -s results/plots/overview.png ]] || fail "the installed plot script drew no overview"
+[[ -s results/plots/overview.png && -s results/plots/summary.png ]] || fail "the installed plot script drew no summary"
 
 # The page renders without a warning and names every option of -h, and man finds it by name.
 MANWIDTH=100 man --warnings -l "$prefix/share/man/man1/tarvix++.1" > page.txt 2> man.err || fail "man cannot render the page"

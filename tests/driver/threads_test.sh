@@ -35,7 +35,7 @@ done
 for name in r_0_mcmc r_1_mcmc; do
     cat "first/$name" "rest/$name" | cmp -s - "one/$name" || fail "$name: the joined ranges differ from one run"
 done
-for name in r_params r_information r_tests; do
+for name in r_params r_information r_tests r_snps.tsv; do
     { cat "first/$name"; tail -n +2 "rest/$name"; } | cmp -s - "one/$name" || fail "$name: the joined ranges differ from one run"
 done
 [ "$(grep -c '^SNP [0-9]* done: ' three.log)" = 60 ] || fail "expected 60 progress lines: $(head -n 20 three.log)"

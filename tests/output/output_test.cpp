@@ -60,6 +60,7 @@ struct test_run {
             snp rec;
             rec.SNP_ID = "SNP_A-" + std::to_string(100 + s), rec.rs = "rs" + std::to_string(s);
             rec.position = std::to_string(1000 + s), rec.allele1 = "A", rec.allele2 = "G";
+            for (int c : columns) rec.points.emplace_back(c, xy{1, 0.1});
             snps.push_back(rec);
             params p;
             for (int c = 0; c < n_cohorts; ++c) {
@@ -79,7 +80,7 @@ struct test_run {
         result_writer w(d, d, set);
         snp_result r;
         for (std::size_t s = 0; s < snps.size(); ++s) {
-            make_snp_result(d, d, snps[s], results[s], stored_calls[s], "", r);
+            make_snp_result(d, d, snps[s], results[s], stored_calls[s], {}, "", r);
             w.write(r);
         }
         w.finish();
@@ -160,11 +161,12 @@ TEST(SnpResult, GenotypeOfAnIndividual)
         d.sampling_final_phase = r.iterations > 0, d.n_iter = r.iterations;
         snp rec;
         rec.SNP_ID = "SNP_A-1", rec.missing = {r.left_out ? std::vector<int>{0} : std::vector<int>{}};
+        rec.points = {r.left_out ? std::vector<xy>{} : std::vector<xy>{{0.5, 0.5}}};
         params p;
         p.alpha = {0.3}, p.eta = {0.01}, p.mu = {{{{1, 0.1}, {0.7, 0.7}, {0.1, 1}}}}, p.sigma = {0.05};
         p.varfrac = {0.25}, p.r = {{0.01, 0.9, 0.02}}, p.info1 = {1}, p.info2 = {1};
         snp_result out;
-        make_snp_result(d, d, rec, p, {r.left_out ? std::vector<values4>{} : std::vector<values4>{r.v}}, "", out);
+        make_snp_result(d, d, rec, p, {r.left_out ? std::vector<values4>{} : std::vector<values4>{r.v}}, {}, "", out);
         ASSERT_EQ(out.calls.size(), 1u);
         ASSERT_EQ(out.vcf.samples.size(), 1u);
         const vcf_sample& g = out.vcf.samples[0];
@@ -231,10 +233,11 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
         for (std::string& name : n) name = fs::path(name).filename();
         return std::set<std::string>(n.begin(), n.end());
     };
-    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_1_mcmc", "out_params", "out_information", "out_0.sample", "out_1.sample"}));
+    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_1_mcmc", "out_params", "out_information", "out_snps.tsv",
+                                              "out_samples.tsv", "out_0.sample", "out_1.sample"}));
     d.model_test = 1, d.write_vcf = true, d.print_params = true, d.single = 2;
-    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_params", "out_information", "out_tests", "out_0.sample",
-                                              "out.vcf.gz", "out.vcf.gz.csi", "params"}));
+    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_params", "out_information", "out_tests", "out_snps.tsv",
+                                              "out_samples.tsv", "out_0.sample", "out.vcf.gz", "out.vcf.gz.csi", "params"}));
     d.model_test = 0, d.write_vcf = false, d.print_params = false, d.single = 0;
     // Whatever fails, the earlier set stays as it was and nothing else is left.
     const std::set<std::string> earlier = {"out_0_mcmc", "out_params", "out.vcf.gz"};
