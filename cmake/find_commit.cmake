@@ -2,7 +2,7 @@
 # source tree, with "-dirty" when tracked files differ from it; in a tree made by `git archive`,
 # the commit written into cmake/commit.txt (export-subst); otherwise "unknown". OUT is rewritten
 # only when the commit changes, so that an unchanged tree rebuilds nothing.
-# Usage: cmake -DSOURCE_DIR=... -DOUT=... -P build_commit.cmake
+# Usage: cmake -DSOURCE_DIR=... -DOUT=... -P find_commit.cmake
 set(commit "")
 find_package(Git QUIET)
 if(GIT_FOUND)
@@ -26,7 +26,7 @@ if(commit STREQUAL "")
     set(commit "unknown")
   endif()
 endif()
-set(text "// Written at build time by cmake/build_commit.cmake.\n#include \"driver/version.hpp\"\n\nconst char* const build_commit = \"${commit}\";\n")
+set(text "// Written at build time by cmake/find_commit.cmake.\n#include \"driver/version.hpp\"\n\nconst char* const build_commit = \"${commit}\";\n")
 if(EXISTS ${OUT})
   file(READ ${OUT} old)
 endif()
