@@ -40,6 +40,7 @@ struct test_run {
     std::vector<snp> snps;
     std::vector<params> results;
     std::vector<std::vector<std::vector<values4>>> stored_calls;   // [SNP][cohort][individual]
+    std::vector<std::vector<std::vector<values4>>> diploid;        // the same, males' het open, or empty
 
     test_run(const std::string& prefix, const std::vector<int>& columns, int n_snps)
     {
@@ -80,7 +81,8 @@ struct test_run {
         result_writer w(d, d, set);
         snp_result r;
         for (std::size_t s = 0; s < snps.size(); ++s) {
-            make_snp_result(d, d, snps[s], results[s], stored_calls[s], {}, "", r);
+            make_snp_result(d, d, snps[s], results[s], stored_calls[s], diploid.empty() ? std::vector<std::vector<values4>>{} : diploid[s],
+                            "", r);
             w.write(r);
         }
         w.finish();
@@ -184,6 +186,33 @@ TEST(SnpResult, GenotypeOfAnIndividual)
     EXPECT_DOUBLE_EQ(alt_allele_frequency({0.7, 0.4}, {5, 3}), (5 * 0.3 + 3 * 0.6) / 8);
     EXPECT_DOUBLE_EQ(alt_allele_frequency({0.25}, {1}), 0.75);   // one haploid male
     EXPECT_TRUE(std::isnan(alt_allele_frequency({0.5, 0.5}, {0, 0})));
+}
+
+// The QC tables of X mode: a male's call counts one allele copy and stays out of the females'
+// Hardy-Weinberg counts, but the sex check counts his call were he diploid (heterozygous on SNP
+// 0); an |x + y| beyond 1000 leaves an individual without a mean.
+TEST(ResultFiles, QcTablesOfXMode)
+{
+    support::scratch s;
+    test_run run(s.file("out"), {3}, 2);   // male, female, female; every call class 0
+    run.stored_calls[0][0][2] = {0, 0, 10, 0};
+    run.diploid.assign(2, {{{1, 0, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}}});
+    run.diploid[0][0][0] = {0.05, 0.95, 0, 0};
+    run.snps[1].points[0][2] = {5000, 0.1};
+    {
+        result_set set(run.d.output_prefix, result_file_names(run.d));
+        run.write(set);
+        set.commit();
+    }
+    EXPECT_EQ(support::lines_of(support::read_file(s.file("out_snps.tsv")))[1],
+              ".\t1000\trs0\tSNP_A-100\tA\tG\t0\t3\t0\t0.6\t0.4\t1\t0\t1\t0\t0.5\t0.333333\t12.5\t-1\t0");
+    EXPECT_EQ(support::lines_of(support::read_file(s.file("out_samples.tsv"))),
+              (std::vector<std::string>{
+                  "#IID\tCOHORT\tMISSING_CT\tOBS_CT\tF_MISS\tO(HOM)\tHET_CT\tE(HOM)\tF\tHET_RATE\tXY_CT\tXY_SUM\tMEAN_XY"
+                  "\tPEDSEX\tSNPSEX\tSTATUS",
+                  "c0_s0\t0\t0\t2\t0\t1\t1\t1.520000\t-1.08333\t0.5\t2\t2.200000\t1.1\t1\t2\tPROBLEM",
+                  "c0_s1\t0\t0\t2\t0\t2\t0\t1.520000\t1\t0\t2\t2.200000\t1.1\t2\t1\tPROBLEM",
+                  "c0_s2\t0\t0\t2\t0\t2\t0\t1.520000\t1\t0\t2\tNA\tNA\t2\t1\tPROBLEM"}));
 }
 
 // A fit whose log posterior or parameters are not finite numbers gives no calls: every individual
