@@ -26,12 +26,13 @@ build/tarvix++ -nrs -gz -i $ex/chrX_cohort0.txt.gz $ex/chrX_cohort1.txt.gz -f $e
 build/tarvix_simulate concord --truth $ex/chrX_truth.txt --calls results/example_chrX --cohorts 2 \
     --sex $ex/chrX_sex0.txt $ex/chrX_sex1.txt
 
-echo "== cluster plots of the autosomal example: results/plots/"
+echo "== cluster plots and the QC summary page of the autosomal example: results/plots/"
 scripts/install_packages.sh python3-matplotlib
-scripts/tarvix-plot --prefix results/example -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz --worst 6 \
+scripts/tarvix-plot --prefix results/example -i $ex/cohort0.txt.gz $ex/cohort1.txt.gz --worst 6 --summary \
     --out results/plots
 
 echo
 echo "results are in results/: example_0_mcmc and example_1_mcmc hold the genotype probabilities"
 echo "(three per individual: genotypes 0, 1, 2), example_params the fitted parameters and"
-echo "example_information the final log posterior and cluster-separation measures; see README.md."
+echo "example_information the final log posterior and cluster-separation measures, example_samples.tsv"
+echo "and example_snps.tsv the QC tables; see README.md."

@@ -3,7 +3,7 @@
 # read the results (plink2, bcftools), the cluster plots and the chunked workflow.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install_packages.sh plink2 bcftools tabix snakemake python3-matplotlib
+scripts/install_packages.sh plink2 plink1.9 bcftools tabix snakemake python3-matplotlib man-db
 scripts/setup.sh build
 cd build
 ctest --output-on-failure -j"$(nproc)"

@@ -1,10 +1,12 @@
 """Splitting the SNPs into chunks: ranges of SNP lines ("-snps FIRST LAST") for text input,
-regions ("-r CHR:FROM-TO") for indexed VCF/BCF input, read by each job through the index."""
+regions ("-r CHR:FROM-TO") for indexed VCF/BCF input, read by each job through the index; and
+the command lines of the chunks and of the one run they stand for."""
 
 import bisect
 import bz2
 import gzip
 import os
+import shlex
 import subprocess
 
 def chunk_count(n_snps, chunk_size):
@@ -100,3 +102,31 @@ def region_chunks(path, chunk_size):
     if not regions:
         raise ValueError(f"{path}: its index counts no records")
     return regions
+
+
+def tarvix_arguments(inputs, compression, snp_info, sex_files, seed, options, prefix, select=(), priors=None):
+    """The arguments of a tarvix++ run over the SNPs that `select` chooses (["-snps", FIRST,
+    LAST] or ["-r", REGION]), or over all SNPs when it is empty, reading its priors from the file
+    `priors` when given: the settings of the workflow in one order, so that the merged VCF can
+    record the command of the single run that writes the same files.
+
+    `options` is the config's string of further options; `seed` a float.
+    """
+    args = ["-i", *inputs]
+    if compression:
+        args.append(compression)
+    if snp_info:
+        args += ["-f", snp_info]
+    if sex_files:
+        args += ["-chrX", *sex_files]
+    args += list(select)
+    args += ["-seed", repr(seed), "-snp_seeds", *shlex.split(options)]
+    if priors:
+        args += ["-priors", priors]
+    return args + ["-o", prefix]
+
+
+def recorded_command(args):
+    """The command line as tarvix++ records it in the VCF header ("##tarvix++Command"): the
+    program's name and every argument quoted as the shell needs it."""
+    return shlex.join(["tarvix++", *args])

@@ -61,7 +61,8 @@ void analyse(data& d, snp_result& out)
 {
     d.log() << std::endl << "snp " << d.snp_number << " [" << d.current.rs << "] " << std::endl;
     d.v1();
-    make_snp_result(d.cfg, d.cohorts, d.current, d.current_result, d.result_calls, d.params_trace.str(), out);
+    make_snp_result(d.cfg, d.cohorts, d.current, d.current_result, d.result_calls, d.diploid_probs,
+                    d.params_trace.str(), out);
 }
 
 // The detailed console output of a SNP analysed off the main thread, kept until its turn.

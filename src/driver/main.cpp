@@ -10,6 +10,7 @@
 #include "driver/learning.hpp"
 #include "driver/options.hpp"
 #include "driver/progress.hpp"
+#include "driver/version.hpp"
 #include "input/priors_file.hpp"
 #include "input/snp_reader.hpp"
 #include "output/output_files.hpp"
@@ -36,6 +37,10 @@ int run(int argc, char** argv)
 {
     if (help_requested(argc, argv)) {
         print_usage(std::cout);
+        return 0;
+    }
+    if (version_requested(argc, argv)) {
+        std::cout << "tarvix++ " << program_version << " (commit " << build_commit << ")" << std::endl;
         return 0;
     }
     settings cfg;

@@ -166,9 +166,9 @@ const option_spec model_options[] = {
     {"-varfrac_var_prior", 2, [](settings& d, const option_values& v) { d.varfrac_var_prior = v.pair(); }, "A B  (default 1 100)"},
     {"-r_mean_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_mean_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-mean prior (default a = 1 10 1, b = 50 1 50)"},
     {"-r_var_prior", 1, [](settings& d, const option_values& v) { const double x = v.real(0); d.r_var_prior = {{x, x, x}, {x, x, x}}; }, "X  every entry of the correlation-spread prior (default a = 1 1 1, b = 100 100 100)"},
-    {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed); positions must be positive integers in ascending order"},
+    {"-vcf", 0, [](settings& d, const option_values&) { d.write_vcf = true; }, "also write PREFIX.vcf.gz (bgzip-compressed, CSI-indexed; its header records the version and the command line); positions must be positive integers in ascending order"},
     {"-chr", 1, [](settings& d, const option_values& v) { d.chromosome = v.text(0); }, "NAME  chromosome written in the CHROM column of the VCF from text input; VCF/BCF input keeps its own (default .)"},
-    {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a VCF call; below it GT is missing (default 0.9)"},
+    {"-vcf_threshold", 1, [](settings& d, const option_values& v) { d.vcf_threshold = v.real(0); }, "P  smallest probability of the most probable genotype for a call, in the VCF (below it GT is missing) and the QC tables (default 0.9)"},
     // SNPs analysed side by side cannot share one draw sequence, and any -threads N, 1 included,
     // must give the files of any other N.
     {"-threads", 1, [](settings& d, const option_values& v) { d.threads = v.integer(0); d.snp_seeds = true; }, "N  SNPs analysed at once, each on a core of its own; implies -snp_seeds (default 1)"},
@@ -194,9 +194,24 @@ bool looks_like_option(const char* arg)
 }
 
 template <std::size_t n>
-void print_table(std::ostream& out, const option_spec (&table)[n])
+std::vector<option_help> help_of(const option_spec (&table)[n])
 {
-    for (const option_spec& o : table) out << "  " << o.name << "  " << o.help << '\n';
+    std::vector<option_help> list;
+    for (const option_spec& o : table) list.push_back({o.name, o.help});
+    return list;
+}
+
+// A word the shell takes as it stands, or else in single quotes (a quote inside written '"'"'),
+// as Python's shlex.quote writes it, so that scripts can write the same command line.
+std::string shell_word(const std::string& word)
+{
+    const auto safe = [](char ch) {
+        return std::isalnum(static_cast<unsigned char>(ch)) || std::string_view("@%+=:,./_-").find(ch) != std::string_view::npos;
+    };
+    if (!word.empty() && std::all_of(word.begin(), word.end(), safe)) return word;
+    std::string quoted = "'";
+    for (char ch : word) quoted += ch == '\'' ? std::string("'\"'\"'") : std::string(1, ch);
+    return quoted + "'";
 }
 
 }  // namespace
@@ -210,15 +225,32 @@ bool help_requested(int argc, char** argv)
     return false;
 }
 
+bool version_requested(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--version" || arg == "-version") return true;
+    }
+    return false;
+}
+
+std::vector<option_section> option_sections()
+{
+    return {{"input options", help_of(input_options)},
+            {"model and reporting options", help_of(model_options)},
+            {"other options",
+             {{"-h, --help", "list the options"},
+              {"--version, -version", "print the version and the commit the program was built from"}}}};
+}
+
 void print_usage(std::ostream& out)
 {
     out << "tarvix++: Bayesian genotype calling from two-channel SNP-array intensities\n\n"
-           "usage: tarvix++ -i COHORT_FILE... [options]\n\n"
-           "input options:\n";
-    print_table(out, input_options);
-    out << "\nmodel and reporting options:\n";
-    print_table(out, model_options);
-    out << "\n  -h, --help  print this text\n";
+           "usage: tarvix++ -i COHORT_FILE... [options]\n";
+    for (const option_section& section : option_sections()) {
+        out << '\n' << section.title << ":\n";
+        for (const option_help& o : section.options) out << "  " << o.name << "  " << o.help << '\n';
+    }
 }
 
 double choose_seed(int argc, char** argv)
@@ -241,6 +273,8 @@ double choose_seed(int argc, char** argv)
 
 void parse_command_line(settings& d, int argc, char** argv)
 {
+    d.command_line = "tarvix++";
+    for (int i = 1; i < argc; ++i) d.command_line += ' ' + shell_word(printable(argv[i]));
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const option_spec* o = find_option(arg);
@@ -393,8 +427,7 @@ void check_settings(const settings& d)
         positive("-r_var_prior", d.r_var_prior.b[k]);
     }
     if (d.learn_only && !d.priors_file.empty()) reject("-learn_only learns priors, which -priors gives: use one of them");
-    if (d.write_vcf && !(d.vcf_threshold >= 0 && d.vcf_threshold <= 1))
-        reject("-vcf_threshold must lie between 0 and 1");
+    if (!(d.vcf_threshold >= 0 && d.vcf_threshold <= 1)) reject("-vcf_threshold must lie between 0 and 1");
     if (d.write_vcf && !is_vcf_contig_name(d.chromosome))
         reject("-chr \"" + d.chromosome + "\" is not a VCF contig name (letters, digits and !#$%&+./:;?@^_|~-, "
                "also * and = after the first character)");

@@ -126,14 +126,16 @@ WIDE_LANES_TARGET void point_probabilities_wide(const cohort_scores& classes, co
     point_probabilities<gathered_loads>(classes, pts, sex, out);
 }
 
-// The class probabilities of every point of cohort j into call_probs[j].
-void cohort_probabilities(data& d, int j)
+// The class probabilities of every point of cohort j into `out` (room for every point); `sex`
+// null treats every point as diploid.
+void cohort_probabilities(const data& d, int j, const int* sex, std::array<double, 4>* out)
 {
     const cohort_scores classes = scores_of_cohort(d, j);
-    const int* sex = d.cfg.chrX ? d.point_sex[j].data() : nullptr;
     auto* const run = wide_lanes_active() ? point_probabilities_wide : point_probabilities_baseline;
-    run(classes, d.current.points[j], sex, d.call_probs[j].data());
+    run(classes, d.current.points[j], sex, out);
 }
+
+const int* sex_of_points(const data& d, int j) { return d.cfg.chrX ? d.point_sex[j].data() : nullptr; }
 
 int most_probable(const std::array<double, 4>& p)
 {
@@ -181,7 +183,7 @@ void data::update_calls()
     for (int j = 0; j < n_cohorts; ++j) {
         N[j] = {0, 0, 0, 0};
         if (!clumped) {
-            cohort_probabilities(*this, j);
+            cohort_probabilities(*this, j, sex_of_points(*this, j), call_probs[j].data());
             call_points(*this, j);
         } else {
             const scores_in_lanes<double> classes(scores_of_cohort(*this, j));
@@ -200,5 +202,14 @@ void data::update_calls()
 
 void data::update_call_probs()
 {
-    for (int j = 0; j < n_cohorts; ++j) cohort_probabilities(*this, j);
+    for (int j = 0; j < n_cohorts; ++j) cohort_probabilities(*this, j, sex_of_points(*this, j), call_probs[j].data());
+}
+
+void data::update_diploid_probs()
+{
+    diploid_probs.resize(static_cast<std::size_t>(n_cohorts));
+    for (int j = 0; j < n_cohorts; ++j) {
+        diploid_probs[j].resize(current.points[j].size());
+        cohort_probabilities(*this, j, nullptr, diploid_probs[j].data());
+    }
 }

@@ -127,6 +127,8 @@ std::vector<std::string> result_file_names(const settings& s)
     for (int c = 0; c < copies; ++c) names.push_back(params_file_name(prefix));
     for (int c = 0; c < copies; ++c) names.push_back(information_file_name(prefix));
     if (s.model_test != 0) names.push_back(tests_file_name(prefix));
+    names.push_back(snps_table_name(prefix));
+    names.push_back(samples_table_name(prefix));
     for (int j = 0; j < s.result_cohorts(); ++j) names.push_back(sample_file_name(prefix, j));
     if (s.write_vcf) {
         names.push_back(vcf_file_name(prefix));
@@ -138,7 +140,7 @@ std::vector<std::string> result_file_names(const settings& s)
 }
 
 result_writer::result_writer(const settings& s, const cohort_description& cohorts, result_set& set)
-    : cfg_(s), set_(set)
+    : cfg_(s), set_(set), qc_(s, cohorts, set)
 {
     check_sample_ids(cohorts);
     const std::string& prefix = s.output_prefix;
@@ -218,6 +220,7 @@ void result_writer::write(const snp_result& r)
     // Nothing computes a Bayes factor, so the column holds NA.
     if (cfg_.model_test != 0) append(tests_file_, rec.SNP_ID + ' ' + rec.rs + ' ' + rec.position + " NA\n");
     if (cfg_.print_params) append(trace_file_, r.trace);
+    qc_.add(r);
     if (vcf_) vcf_->write(r);
 }
 
@@ -226,5 +229,6 @@ void result_writer::finish()
     if (format_ < 0) settle_format(0);
     for (std::size_t file = 0; file < pending_.size(); ++file)
         if (!pending_[file].empty()) flush(file);
+    qc_.finish();
     if (vcf_) vcf_->finish();
 }

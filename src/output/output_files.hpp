@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "output/qc_tables.hpp"
 #include "output/vcf_file.hpp"
 #include "state/cohorts.hpp"
 #include "state/settings.hpp"
@@ -17,8 +18,8 @@ struct snp_result;
 inline constexpr const char* trace_file_name = "params";
 
 // The final names of every result file of the run, in the order they are renamed into place:
-// the call files, the parameter, information and tests files, the sample files, the VCF and its
-// index, and the trace file. Known from the settings alone, so that every file can be made
+// the call files, the parameter, information and tests files, the QC tables, the sample files,
+// the VCF and its index, and the trace file. Known from the settings alone, so that every file can be made
 // before any input is read (output/result_set.hpp). Without -snp_seeds the parameter and
 // information files are listed twice: one temporary per number format (see result_writer).
 std::vector<std::string> result_file_names(const settings& s);
@@ -59,5 +60,6 @@ private:
     int format_ = -1;                          // 0, 1: decided; -1: not yet
     std::size_t tests_file_ = 0, trace_file_ = 0;
     std::vector<std::string> pending_;         // [set entry] text not yet passed on
+    qc_tables qc_;
     std::unique_ptr<vcf_writer> vcf_;
 };

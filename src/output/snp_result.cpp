@@ -70,21 +70,22 @@ const std::vector<int>& missing_of(const snp& s, int c)
                                                            : none;
 }
 
-// Calls f(c, column, values) for every file column of the input cohorts making up result cohort
-// j on SNP `rec`, in column order; `values` points at the individual's class values in
-// `cohort_values` (the result cohort's, in analysed order), or is null for an individual left out
-// of the SNP (every individual when `failed`). Throws when the values do not match the analysed
-// individuals.
+constexpr std::size_t left_out = static_cast<std::size_t>(-1);
+
+// Calls f(c, column, i) for every file column of the input cohorts making up result cohort j on
+// SNP `rec`, in column order; i is the individual's place among the result cohort's analysed
+// individuals (of its `n_analysed` call values and points), or `left_out`. Throws when the
+// analysed individuals are not `n_analysed`.
 template <class F>
-void for_each_individual(const cohort_description& d, const snp& rec, const std::vector<class_values>& cohort_values,
-                         bool failed, const std::vector<int>& cohorts, F f)
+void for_each_individual(const cohort_description& d, const snp& rec, std::size_t n_analysed,
+                         const std::vector<int>& cohorts, F f)
 {
     std::size_t present = 0;
     for (int c : cohorts)
         present += static_cast<std::size_t>(d.n_file_individuals[static_cast<std::size_t>(c)]) -
                    missing_of(rec, c).size();
-    if (present != cohort_values.size())
-        inconsistent_results("SNP " + rec.SNP_ID + ": " + std::to_string(cohort_values.size()) +
+    if (present != n_analysed)
+        inconsistent_results("SNP " + rec.SNP_ID + ": " + std::to_string(n_analysed) +
                              " call values for " + std::to_string(present) + " analysed individuals");
     std::size_t next = 0;
     for (int c : cohorts) {
@@ -93,10 +94,9 @@ void for_each_individual(const cohort_description& d, const snp& rec, const std:
         for (int col = 0; col < d.n_file_individuals[static_cast<std::size_t>(c)]; ++col) {
             if (m < missing.size() && missing[m] == col) {
                 ++m;
-                f(c, col, static_cast<const class_values*>(nullptr));
+                f(c, col, left_out);
             } else {
-                f(c, col, failed ? nullptr : &cohort_values[next]);
-                ++next;
+                f(c, col, next++);
             }
         }
     }
@@ -122,15 +122,6 @@ bool fit_failed(const params& p)
     return !finite;
 }
 
-bool is_haploid(const settings& s, const cohort_description& cohorts, int c, int col)
-{
-    if (!s.chrX || s.allow_male_hets) return false;
-    const auto& codes = cohorts.sex[static_cast<std::size_t>(c)];
-    if (static_cast<std::size_t>(col) >= codes.size())
-        inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " + std::to_string(c));
-    return codes[static_cast<std::size_t>(col)] == 1;
-}
-
 // The alleles of a SNP's VCF record as its genotype classes carry them: class k has 2 - k copies
 // of allele A and k of allele B; a haploid's classes 0 and 2 are A and B.
 struct vcf_site {
@@ -151,10 +142,9 @@ struct vcf_site {
     }
 };
 
-// Appends one individual's VCF sample from its printed call values (null: not analysed). GT is
-// the most probable class (the lowest on a tie) when its printed value is positive and at least
-// `threshold`; a haploid individual has the two homozygous classes only.
-void add_vcf_sample(const vcf_site& site, const std::array<double, 3>* printed, bool haploid, double threshold,
+// Appends one individual's VCF sample from its printed call values (null: not analysed) and its
+// called class (-1: none); a haploid individual has the two homozygous classes only.
+void add_vcf_sample(const vcf_site& site, const std::array<double, 3>* printed, bool haploid, int call,
                     vcf_values& out)
 {
     vcf_sample& g = out.samples.emplace_back();
@@ -163,27 +153,53 @@ void add_vcf_sample(const vcf_site& site, const std::array<double, 3>* printed, 
     out.gp.resize(first + static_cast<std::size_t>(out.n_genotypes), 0.0);
     if (!printed) return;
     g.n_gp = haploid ? site.n_alleles : out.n_genotypes;
-    int best = -1;
-    for (int k = 0; k < 3; k += haploid ? 2 : 1) {
-        const double v = (*printed)[static_cast<std::size_t>(k)];
-        out.gp[first + site.slot(k, haploid)] = v;
-        if (v > 0 && (best < 0 || v > (*printed)[static_cast<std::size_t>(best)])) best = k;
-    }
-    if (best >= 0 && (*printed)[static_cast<std::size_t>(best)] >= threshold)
+    for (int k = 0; k < 3; k += haploid ? 2 : 1) out.gp[first + site.slot(k, haploid)] = (*printed)[static_cast<std::size_t>(k)];
+    if (call >= 0)
         for (int n = 0; n < g.ploidy; ++n)
-            g.gt[static_cast<std::size_t>(n)] = site.diploid[static_cast<std::size_t>(best)][static_cast<std::size_t>(n)];
+            g.gt[static_cast<std::size_t>(n)] = site.diploid[static_cast<std::size_t>(call)][static_cast<std::size_t>(n)];
+}
+
+// The call values of stored class values as printed; sampled values are counts over `scale`
+// iterations.
+std::array<double, 3> printed_values(const class_values& v, double scale)
+{
+    return {printed_call_value(v[0] / scale), printed_call_value(v[1] / scale), printed_call_value(v[2] / scale)};
 }
 
 }  // namespace
 
+bool is_haploid(const settings& s, const cohort_description& cohorts, int c, int col)
+{
+    if (!s.chrX || s.allow_male_hets) return false;
+    const auto& codes = cohorts.sex[static_cast<std::size_t>(c)];
+    if (static_cast<std::size_t>(col) >= codes.size())
+        inconsistent_results("no sex code for column " + std::to_string(col) + " of cohort " + std::to_string(c));
+    return codes[static_cast<std::size_t>(col)] == 1;
+}
+
+int called_class(const std::array<double, 3>& printed, bool haploid, double threshold)
+{
+    int best = -1;
+    for (int k = 0; k < 3; k += haploid ? 2 : 1) {
+        const double v = printed[static_cast<std::size_t>(k)];
+        if (v > 0 && (best < 0 || v > printed[static_cast<std::size_t>(best)])) best = k;
+    }
+    return best >= 0 && printed[static_cast<std::size_t>(best)] >= threshold ? best : -1;
+}
+
 void make_snp_result(const settings& s, const cohort_description& cohorts, const snp& rec, const params& p,
-                     const std::vector<std::vector<class_values>>& calls, const std::string& trace, snp_result& out)
+                     const std::vector<std::vector<class_values>>& calls,
+                     const std::vector<std::vector<class_values>>& diploid, const std::string& trace, snp_result& out)
 {
     const auto n_results = static_cast<std::size_t>(s.result_cohorts());
     check_result_sizes(p, n_results, rec);
-    if (calls.size() != n_results)
-        inconsistent_results("SNP " + rec.SNP_ID + ": stored calls do not hold " + std::to_string(n_results) +
-                             " cohorts");
+    bool shaped = calls.size() == n_results && rec.points.size() == n_results &&
+                  (diploid.empty() || diploid.size() == n_results);
+    for (std::size_t j = 0; shaped && j < n_results; ++j)
+        shaped = rec.points[j].size() == calls[j].size() && (diploid.empty() || diploid[j].size() == calls[j].size());
+    if (!shaped)
+        inconsistent_results("SNP " + rec.SNP_ID + ": stored calls and points do not hold " +
+                             std::to_string(n_results) + " cohorts alike");
     out.identity = snp{};
     out.identity.SNP_ID = rec.SNP_ID;
     out.identity.rs = rec.rs;
@@ -206,22 +222,35 @@ void make_snp_result(const settings& s, const cohort_description& cohorts, const
     vcf.gp.clear();
     vcf.n_genotypes = site.n_genotypes();
     std::vector<int> copies(n_results, 0);   // analysed allele copies per result cohort
+    snp_qc& qc = out.qc;
+    qc.call.clear();
+    qc.sex_check_call.clear();
+    qc.xy.clear();
     out.calls.resize(n_results);
     out.decimals = false;
     for (std::size_t j = 0; j < n_results; ++j) {
         out.calls[j].clear();
-        for_each_individual(cohorts, rec, calls[j], out.failed, input_cohorts_of(s, cohorts, static_cast<int>(j)),
-                            [&](int c, int col, const class_values* v) {
+        for_each_individual(cohorts, rec, calls[j].size(), input_cohorts_of(s, cohorts, static_cast<int>(j)),
+                            [&](int c, int col, std::size_t i) {
+            const bool called = i != left_out && !out.failed;
             std::array<double, 3>& printed = out.calls[j].emplace_back();
-            if (v)
-                for (std::size_t k = 0; k < 3; ++k) {
-                    printed[k] = printed_call_value((*v)[k] / scale);
-                    out.decimals = out.decimals || has_decimals(printed[k]);
-                }
-            if (!s.write_vcf) return;
+            if (called) {
+                printed = printed_values(calls[j][i], scale);
+                for (double v : printed) out.decimals = out.decimals || has_decimals(v);
+            }
             const bool haploid = is_haploid(s, cohorts, c, col);
-            add_vcf_sample(site, v ? &printed : nullptr, haploid, s.vcf_threshold, vcf);
-            if (v) copies[j] += haploid ? 1 : 2;
+            const int call = called ? called_class(printed, haploid, s.vcf_threshold) : -1;
+            qc.call.push_back(static_cast<signed char>(call));
+            qc.xy.push_back(i == left_out ? std::numeric_limits<double>::quiet_NaN()
+                                          : rec.points[j][i][0] + rec.points[j][i][1]);
+            if (s.chrX) {
+                const bool closed = haploid && called && !diploid.empty();
+                qc.sex_check_call.push_back(static_cast<signed char>(
+                    closed ? called_class(printed_values(diploid[j][i], 1), false, s.vcf_threshold) : call));
+            }
+            if (!s.write_vcf) return;
+            add_vcf_sample(site, called ? &printed : nullptr, haploid, call, vcf);
+            if (called) copies[j] += haploid ? 1 : 2;
         });
     }
     vcf.af.clear();

@@ -30,6 +30,15 @@ double printed_call_value(double v);
 // Whether a printed call value is written with decimals: every value but 0 and 1.
 bool has_decimals(double printed);
 
+// Whether input cohort c's individual in file column col is haploid: a male in X mode without
+// -allow_male_hets, whose heterozygous class the model closes.
+bool is_haploid(const settings& s, const cohort_description& cohorts, int c, int col);
+
+// The genotype class called from an individual's printed call values: the most probable class
+// (the lowest on a tie; of a haploid's classes 0 and 2 only) when its value is positive and at
+// least `threshold` (-vcf_threshold); -1: no call. The VCF's GT and the QC tables give these.
+int called_class(const std::array<double, 3>& printed, bool haploid, double threshold);
+
 // Frequency of the second allele (VCF ALT) over all cohorts: 1 - alpha[j], alpha being the
 // frequency of the first allele, averaged with the cohorts' analysed allele copies as weights.
 // Not a number when no cohort has a copy.
@@ -53,6 +62,17 @@ struct vcf_values {
     std::vector<double> af;            // [ALT allele]: estimated frequency; not a number: unknown
 };
 
+// What a SNP adds to the QC tables (output/qc_tables.hpp), per individual of every input cohort
+// in cohort and column order.
+struct snp_qc {
+    std::vector<signed char> call;        // called_class of the printed values; -1: none, or not analysed
+    // X mode: the call the sex check counts, `call` except for an individual whose heterozygous
+    // class the model closed (a declared male): his called class at the final parameters with
+    // it open, as if he were diploid. Empty outside X mode.
+    std::vector<signed char> sex_check_call;
+    std::vector<double> xy;               // x + y as analysed (after -scale); not a number: missing
+};
+
 // Everything one SNP adds to the result files.
 struct snp_result {
     snp identity;                      // SNP_ID, rs, position, alleles, VCF site (no points)
@@ -65,13 +85,16 @@ struct snp_result {
     std::vector<std::vector<std::array<double, 3>>> calls;
     bool decimals = false;             // some call value is written with decimals
     vcf_values vcf;                    // with -vcf
+    snp_qc qc;
     std::string trace;                 // with -print_params
 };
 
-// The result of SNP `rec` from its fit `p` and its stored class values `calls` [result
-// cohort][analysed individual] (sampled counts over the final phase's iterations after burn-in,
-// or probabilities), `trace` being its log-posterior trace. Throws when they do not match the
-// cohorts.
+// The result of SNP `rec` (with its analysed points) from its fit `p` and its stored class values
+// `calls` [result cohort][analysed individual] (sampled counts over the final phase's iterations
+// after burn-in, or probabilities), `diploid` the class probabilities with the heterozygote open
+// to every individual (same shape, or empty; data::diploid_probs), `trace` being its
+// log-posterior trace. Throws when they do not match the cohorts.
 void make_snp_result(const settings& s, const cohort_description& cohorts, const snp& rec, const params& p,
-                     const std::vector<std::vector<std::array<double, 4>>>& calls, const std::string& trace,
+                     const std::vector<std::vector<std::array<double, 4>>>& calls,
+                     const std::vector<std::vector<std::array<double, 4>>>& diploid, const std::string& trace,
                      snp_result& out);

@@ -74,7 +74,10 @@ std::unique_ptr<bcf_hdr_t, header_deleter> make_header(const settings& d, const 
 {
     std::unique_ptr<bcf_hdr_t, header_deleter> h(bcf_hdr_init("w"));
     if (!h) fail(file, "cannot build the header");
-    std::vector<std::string> lines = {"##source=tarvix++"};
+    // Provenance as bcftools records it (##bcftools_viewVersion, ##bcftools_viewCommand): the
+    // version, not the commit, so that the file changes with releases only.
+    std::vector<std::string> lines = {"##source=tarvix++", std::string("##tarvix++Version=") + TARVIX_VERSION,
+                                      "##tarvix++Command=" + d.command_line};
     if (!cohorts.vcf_input)
         lines.push_back("##contig=<ID=" + d.chromosome + ">");
     for (const auto& [contig, length] : cohorts.vcf_contigs)

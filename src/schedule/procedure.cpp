@@ -13,10 +13,15 @@
 
 namespace {
 
-void save_max_store(data& d)
+// The stage of the labelled starts, after the three stages of random starts.
+constexpr int labelled_stage = 3;
+
+// Keeps the current parameters as the best start's; `labelled`: they come from a labelled start.
+void save_max_store(data& d, bool labelled)
 {
     d.max_store = d;
     d.max_store_set = true;
+    d.max_store_labelled = labelled;
 }
 
 void restore_max_store(data& d) { static_cast<parameter_set&>(d) = d.max_store; }
@@ -206,7 +211,7 @@ void run_start(data& d, int stage, int start)
     if (lp > d.best_log_posterior) {
         d.log() << "*";
         d.best_log_posterior = lp;
-        save_max_store(d);
+        save_max_store(d, stage == labelled_stage);
     }
     d.log() << std::endl;
     print_terms(d.log(), d.log_posterior_terms);
@@ -221,18 +226,20 @@ void random_starts(data& d)
             run_start(d, stage, start);
         }
     // Stage 3: one start for every plausible labelling of the clusters the angles show.
+    bool last_labelled = false;
     if (d.cfg.label_starts) {
         const std::vector<labels::labelled_start> starts = labels::labelled_starts(d);
         for (std::size_t l = 0; l < starts.size(); ++l) {
             d.log() << "labelled start " << l << ": " << starts[l].description << std::endl;
             d.initialize(starts[l].means);
-            run_start(d, 3, static_cast<int>(l));
+            run_start(d, labelled_stage, static_cast<int>(l));
+            last_labelled = true;
         }
     }
     if (!d.max_store_set) {
         d.log() << "no random start scored above -1e100: the final phase starts from the last start"
                   << std::endl;
-        save_max_store(d);
+        save_max_store(d, last_labelled);
     }
 }
 
@@ -287,6 +294,7 @@ void data::v1()
     snp& s = current;
     best_log_posterior = -1e100;
     max_store_set = false;
+    max_store_labelled = false;
     if (cfg.single != 0) {
         log() << std::endl << "running all cohorts together" << std::endl;
         pool_cohorts(s);
@@ -360,6 +368,7 @@ void data::v1()
     current_result = params{};
     static_cast<cohort_parameters&>(current_result) = *this;
     current_result.final_log_posterior = lp;
+    current_result.labelled_start = max_store_labelled;
     log() << "information measure : " << std::endl;
     for (int j = 0; j < n_cohorts; ++j) current_result.info1.push_back(info_calc1(j));
     for (int j = 0; j < n_cohorts; ++j) current_result.info2.push_back(info_calc2(j));
@@ -367,4 +376,8 @@ void data::v1()
 
     if (!sampling) update_call_probs();
     result_calls = sampling ? call_counts : call_probs;
+    if (cfg.chrX && !cfg.allow_male_hets)
+        update_diploid_probs();
+    else
+        diploid_probs.clear();
 }

@@ -94,6 +94,7 @@ public:
 
     double best_log_posterior = -1e100;
     bool max_store_set = false;                     // some start of this SNP entered the max store
+    bool max_store_labelled = false;                // ... and the start it holds was a labelled one
     std::array<double, 7> log_posterior_terms{};
     std::vector<std::vector<std::array<double, 4>>> call_probs;    // [c][i][k]
     std::vector<std::vector<std::array<double, 4>>> call_counts;   // [c][i][k]
@@ -108,6 +109,10 @@ public:
     params current_result;
     // [c][i][k]: call_counts (sampling) or call_probs (maximising) at the end of v1.
     std::vector<std::vector<std::array<double, 4>>> result_calls;
+    // [c][i][k]: in X mode without -allow_male_hets, the class probabilities at the final
+    // parameters with the heterozygote open to males too: a declared male's call were he diploid,
+    // for the sex check; empty otherwise.
+    std::vector<std::vector<std::array<double, 4>>> diploid_probs;
     // With -print_params: the SNP's block of the trace file, a line naming the SNP and the
     // log-posterior terms of each sampled final-phase iteration.
     std::ostringstream params_trace;
@@ -123,6 +128,7 @@ public:
     double log_posterior();
     void update_calls();
     void update_call_probs();
+    void update_diploid_probs();
     void set_mu_from_params(int j);
     void set_params_from_mu(int j);
     double p_mu(int j);

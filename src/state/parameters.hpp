@@ -45,11 +45,13 @@ static_assert(sizeof(cohort_parameters) == 12 * sizeof(std::vector<double>),
 struct parameter_set : cohort_parameters, hyperparameters {};
 
 // One SNP's result record: the per-cohort values at the end of the final phase (the reported
-// ones are written to the parameter file), the separation measures and the final log posterior.
+// ones are written to the parameter file), the separation measures, the final log posterior and
+// whether a labelled start (-label_starts) seeded the final phase.
 struct params : cohort_parameters {
     std::vector<double> info1;
     std::vector<double> info2;
     double final_log_posterior = 0;
+    bool labelled_start = false;
 };
 
 // Whether a per-cohort value is written to the parameter file, or stays inside the analysis.

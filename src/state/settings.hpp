@@ -70,6 +70,7 @@ struct settings {
     int threads = 1;                                // SNPs analysed at once
     bool snp_seeds = false;                         // every SNP draws from a generator of its own (driver/analysis)
     bool verbose = false;                           // every SNP's detailed console output
+    std::string command_line = "tarvix++";          // as the VCF header records it (driver/options)
 
     // ------------------------------------------------------------ priors
     double c_alpha_prior = 0.01;

@@ -6,6 +6,12 @@ from the VCF itself. Exits non-zero with one message line per disagreement.
 
     interop_check.py plink PREFIX J GCOUNT PSAM
     interop_check.py vcf PREFIX THRESHOLD QUERY FILLTAGS --inputs FILE... [--sex FILE...]
+    interop_check.py qc PREFIX PLINK_PREFIX [SEXCHECK SWAPPED_IID...]
+
+The qc mode compares the QC tables with plink2's reports on the VCF's calls (PLINK_PREFIX.vmiss,
+.afreq, .smiss, and .hardy with .het, or in X mode .hardy.x of the females) and, in X mode, with
+plink's --check-sex report SEXCHECK; the SWAPPED individuals are the only ones of known sex the
+tables must flag.
 """
 import gzip
 import sys
@@ -207,9 +213,96 @@ def check_vcf(prefix, threshold, query, filltags, inputs, sex_files):
     print(f"{prefix}: {gp_values} GP values agree with the call files, {gp_differences} individuals differ")
 
 
+def read_report(name):
+    """A plink report or QC table: {first column: row as a dict}, the header's "#" dropped."""
+    with open(name) as f:
+        header = f.readline().lstrip("#").split()
+        rows = [dict(zip(header, line.split())) for line in f]
+    return {r[header[0]] if header[0] != "CHROM" else r["ID"]: r for r in rows}
+
+
+def number(text):
+    return float("nan") if text in ("NA", "nan") else float(text)
+
+
+def agree(what, ours, theirs, relative=0.0, absolute=0.0):
+    """Whether two reported values agree (both not a number, or within the tolerance); a
+    disagreement is a problem."""
+    a, b = number(ours), number(theirs)
+    if (a != a and b != b) or abs(a - b) <= max(absolute, relative * abs(b)):
+        return True
+    problem(f"{what}: {ours} here, {theirs} from plink")
+    return False
+
+
+def check_qc(prefix, plink, sexcheck, swapped):
+    """The QC tables against plink2 (and plink 1.9's --check-sex) on the VCF's calls.
+    Tolerances: counts exact; rates, frequencies and O(HET), E(HET) to plink2's 6 printed digits;
+    the HWE P within 1e-4 relative; E(HOM) and F of --het within 1e-4 (the table sums 1 - 2pq in
+    millionths); the F of --check-sex within 2e-4 (plink prints 4 digits)."""
+    x_mode = sexcheck is not None
+    snps, samples = read_report(f"{prefix}_snps.tsv"), read_report(f"{prefix}_samples.tsv")
+    vmiss, afreq, smiss = read_report(plink + ".vmiss"), read_report(plink + ".afreq"), read_report(plink + ".smiss")
+    hardy = read_report(plink + (".hardy.x" if x_mode else ".hardy"))
+    f = "FEMALE_" if x_mode else ""
+    if set(snps) != set(vmiss) or set(samples) != set(smiss):
+        problem(f"{prefix}: the tables hold {len(snps)} SNPs and {len(samples)} samples, plink {len(vmiss)} and {len(smiss)}")
+        return
+    largest_p = 0.0
+    for rs, s in snps.items():
+        for ours, theirs in (("MISSING_CT", "MISSING_CT"), ("OBS_CT", "OBS_CT"), (f + "HOM_A1_CT", f + "HOM_A1_CT"),
+                             (f + "HET_A1_CT", f + "HET_A1_CT"), (f + "TWO_AX_CT", f + "TWO_AX_CT")):
+            plink_row = vmiss[rs] if ours in ("MISSING_CT", "OBS_CT") else hardy[rs]
+            if s[ours] != plink_row[theirs]:
+                problem(f"{rs}: {ours} {s[ours]} here, {plink_row[theirs]} from plink2")
+        agree(f"{rs} F_MISS", s["F_MISS"], vmiss[rs]["F_MISS"], 1e-5)
+        agree(f"{rs} A1_FREQ", s["A1_FREQ"], str(1 - float(afreq[rs]["ALT_FREQS"])), 1e-5, 1e-6)
+        agree(f"{rs} O(HET)", s[f"O({f}HET_A1)"], hardy[rs][f"O({f}HET_A1)"], 1e-5)
+        agree(f"{rs} E(HET)", s[f"E({f}HET_A1)"], hardy[rs][f"E({f}HET_A1)"], 1e-5)
+        if agree(f"{rs} HWE P", s["P"], hardy[rs]["P"], 1e-4):
+            largest_p = max(largest_p, abs(number(s["P"]) - number(hardy[rs]["P"])) / max(number(hardy[rs]["P"]), 1e-300))
+    for iid, s in samples.items():
+        for column in ("MISSING_CT", "OBS_CT"):
+            if s[column] != smiss[iid][column]:
+                problem(f"{iid}: {column} {s[column]} here, {smiss[iid][column]} from plink2")
+        agree(f"{iid} F_MISS", s["F_MISS"], smiss[iid]["F_MISS"], 1e-5)
+    print(f"{prefix}: {len(snps)} SNPs and {len(samples)} samples agree with plink2 (counts exact, "
+          f"largest relative difference of the HWE P {largest_p:.2g})")
+    if not x_mode:
+        het = read_report(plink + ".het")
+        for iid, s in samples.items():
+            if s["O(HOM)"] != het[iid]["O(HOM)"] or int(s["O(HOM)"]) + int(s["HET_CT"]) != int(het[iid]["OBS_CT"]):
+                problem(f"{iid}: O(HOM) {s['O(HOM)']} of {s['HET_CT']} hets here, plink2 {het[iid]}")
+            agree(f"{iid} E(HOM)", s["E(HOM)"], het[iid]["E(HOM)"], 0, 1e-4)
+            agree(f"{iid} F", s["F"], het[iid]["F"], 0, 1e-4)
+        print(f"{prefix}: homozygosity and F of {len(samples)} samples agree with plink2 --het")
+        return
+    # The sex check: plink sees a declared male's calls haploid, so it can find a female declared
+    # male only by her missing calls; the tables count her diploid calls. Everyone else alike.
+    with open(sexcheck) as report:
+        rows = [line.split() for line in report][1:]
+    plink_flags, flags = set(), {iid for iid, s in samples.items() if s["STATUS"] != "OK" and s["PEDSEX"] != "0"}
+    for fid, iid, pedsex, snpsex, status, f_value in rows:
+        s = samples[iid]
+        if pedsex != "0" and status != "OK":
+            plink_flags.add(iid)
+        if s["PEDSEX"] != pedsex:
+            problem(f"{iid}: PEDSEX {s['PEDSEX']} here, {pedsex} from plink")
+        if pedsex != "1" and (s["SNPSEX"], s["STATUS"]) != (snpsex, status):
+            problem(f"{iid}: SNPSEX {s['SNPSEX']} {s['STATUS']} here, {snpsex} {status} from plink")
+        if pedsex != "1":
+            agree(f"{iid} check-sex F", s["F"], f_value, 0, 2e-4)
+    if flags != set(swapped):
+        problem(f"the tables flag {sorted(flags)} of known sex, the swapped individuals are {sorted(swapped)}")
+    print(f"{prefix}: the sex check flags {sorted(flags)} (swapped: {sorted(swapped)}); plink --check-sex "
+          f"flags {sorted(plink_flags)}; F, SNPSEX and STATUS agree for everyone not declared male")
+
+
 def main(argv):
     if argv[1] == "plink":
         check_plink(argv[2], int(argv[3]), argv[4], argv[5])
+    elif argv[1] == "qc":
+        check_qc(argv[2], argv[3], argv[4] if len(argv) > 4 else None, argv[5:])
     else:
         rest = argv[6:]
         inputs, sex_files, target = [], [], None

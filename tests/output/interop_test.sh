@@ -2,7 +2,10 @@
 # plink2 and bcftools read the results of small example runs (autosomal with a few missing
 # intensities, X-chromosome mode, and the default chromosome name "."), and what they report
 # agrees with the call files: plink2's genotype counts of each call file imported with its
-# sample file, and the VCF's samples, GT, GP, INFO and +fill-tags allele counts.
+# sample file, and the VCF's samples, GT, GP, INFO and +fill-tags allele counts. The QC tables
+# agree with plink2's --missing, --freq, --hardy and --het on the VCF's calls, and the sex check
+# of a simulated X set whose sex file swaps a male and a female finds both (plink 1.9's
+# --check-sex, which sees a declared male's calls haploid, only the male).
 set -euo pipefail
 : "${TARVIX_BINARY:?}" "${TARVIX_SOURCE_DIR:?}" "${TARVIX_WORK_DIR:?}"
 python=/usr/bin/python3
@@ -38,8 +41,15 @@ quiet_tool() {
 zcat "$examples/cohort1.txt.gz" | awk 'NR == 3 { $12 = $13 = $26 = $27 = "NA" } NR == 5 { $6 = $7 = "NaN" } { print }' |
     gzip > cohort1_missing.txt.gz
 run auto -i "$examples/cohort0.txt.gz" cohort1_missing.txt.gz -f "$examples/snpinfo.txt" -snps 1 4 -chr 1
-run xmode -i "$examples/chrX_cohort0.txt.gz" "$examples/chrX_cohort1.txt.gz" -f "$examples/chrX_snpinfo.txt" \
-    -chrX "$examples/chrX_sex0.txt" "$examples/chrX_sex1.txt" -snps 1 4 -chr X -vcf_threshold 0.95
+# X: 300 simulated SNPs of 2 x 100 individuals, the first male and female of cohort 0 declared
+# the other sex.
+"$TARVIX_SIMULATE" --cohorts 2 --individuals 100 --snps 300 --seed 7 --chrX --hard 0 --lowfreq 0 --out simx > /dev/null
+for j in 0 1; do gzip -n simx_cohort$j.txt; done
+awk '!m && $1 == 1 { m = 1; $1 = 2; print; next } !f && $1 == 2 { f = 1; $1 = 1; print; next } { print }' \
+    simx_sex0.txt > swapped_sex0.txt
+sexes=(swapped_sex0.txt simx_sex1.txt)
+run xmode -i simx_cohort0.txt.gz simx_cohort1.txt.gz -f simx_snpinfo.txt -chrX "${sexes[@]}" -chr X \
+    -vcf_threshold 0.95 -nmax 10 -b 10 -n 30
 run dot -i "$examples/cohort0.txt.gz" "$examples/cohort1.txt.gz" -snps 1 2
 
 for name in auto xmode dot; do
@@ -102,8 +112,7 @@ check_vcf() {
     "$python" "$check" vcf "$prefix" "$threshold" query.tsv filltags.tsv "$@" || fail "$vcf disagrees with the call files"
 }
 check_vcf auto 1 0.9 --inputs "$examples/cohort0.txt.gz" cohort1_missing.txt.gz
-check_vcf xmode X 0.95 --inputs "$examples/chrX_cohort0.txt.gz" "$examples/chrX_cohort1.txt.gz" \
-    --sex "$examples/chrX_sex0.txt" "$examples/chrX_sex1.txt"
+check_vcf xmode X 0.95 --inputs simx_cohort0.txt.gz simx_cohort1.txt.gz --sex "${sexes[@]}"
 check_vcf dot . 0.9 --inputs "$examples/cohort0.txt.gz" "$examples/cohort1.txt.gz"
 
 # The missing intensities really reached the VCF, and X-mode males are haploid (so the checks
@@ -112,7 +121,24 @@ for snp in rs10002:2 rs10004:1; do
     n=$(bcftools query -i "ID=\"${snp%:*}\"" -f '[%GP\n]' auto.vcf.gz | grep -cx '\.' || true)
     [ "$n" = "${snp#*:}" ] || fail "auto.vcf.gz: $n individuals missing on ${snp%:*}, expected ${snp#*:}"
 done
-males=$(grep -c '^1$' "$examples/chrX_sex0.txt" "$examples/chrX_sex1.txt" | awk -F: '{ s += $2 } END { print s }')
+males=$(cat "${sexes[@]}" | grep -c '^1$')
 haploid=$(bcftools query -i 'ID="rs10001"' -f '[%GT\n]' xmode.vcf.gz | grep -c '^[01.]$' || true)
 [ "$haploid" = "$males" ] || fail "xmode.vcf.gz: $haploid haploid genotypes for $males males"
-echo "plink2 and bcftools agree with the call files"
+# The QC tables against plink2's reports on the VCF's calls (plink2 2.00a3.5 has no --check-sex:
+# plink 1.9's, on plink2's conversion with the declared sexes).
+plink_quiet() {
+    local out=$1
+    shift
+    "$@" --out "$out" > /dev/null || fail "$* failed: $(tail -n 3 "$out.log")"
+}
+plink_quiet qc_auto plink2 --vcf auto.vcf.gz --missing --freq --hardy --het
+"$python" "$check" qc auto qc_auto || fail "the QC tables of auto disagree with plink2"
+{ printf '#IID\tSEX\n'; paste <(bcftools query -l xmode.vcf.gz) <(cat "${sexes[@]}"); } > xmode.sexes
+plink_quiet qc_xmode plink2 --vcf xmode.vcf.gz --update-sex xmode.sexes --missing --freq --make-bed
+plink_quiet qc_xmode plink2 --bfile qc_xmode --keep-females --hardy
+plink_quiet qc_xmode plink1.9 --bfile qc_xmode --check-sex
+swapped=($(paste simx_sex0.txt swapped_sex0.txt | awk '$1 != $2 { print NR }' | while read -r n; do
+    sed -n "$((n + 2))p" xmode_0.sample | cut -d' ' -f1; done))
+((${#swapped[@]} == 2)) || fail "expected two swapped individuals, found ${swapped[*]}"
+"$python" "$check" qc xmode qc_xmode qc_xmode.sexcheck "${swapped[@]}" || fail "the QC tables of xmode disagree with plink"
+echo "plink2 and bcftools agree with the call files and the QC tables"

@@ -40,6 +40,7 @@ struct test_run {
     std::vector<snp> snps;
     std::vector<params> results;
     std::vector<std::vector<std::vector<values4>>> stored_calls;   // [SNP][cohort][individual]
+    std::vector<std::vector<std::vector<values4>>> diploid;        // the same, males' het open, or empty
 
     test_run(const std::string& prefix, const std::vector<int>& columns, int n_snps)
     {
@@ -60,6 +61,7 @@ struct test_run {
             snp rec;
             rec.SNP_ID = "SNP_A-" + std::to_string(100 + s), rec.rs = "rs" + std::to_string(s);
             rec.position = std::to_string(1000 + s), rec.allele1 = "A", rec.allele2 = "G";
+            for (int c : columns) rec.points.emplace_back(c, xy{1, 0.1});
             snps.push_back(rec);
             params p;
             for (int c = 0; c < n_cohorts; ++c) {
@@ -79,7 +81,8 @@ struct test_run {
         result_writer w(d, d, set);
         snp_result r;
         for (std::size_t s = 0; s < snps.size(); ++s) {
-            make_snp_result(d, d, snps[s], results[s], stored_calls[s], "", r);
+            make_snp_result(d, d, snps[s], results[s], stored_calls[s], diploid.empty() ? std::vector<std::vector<values4>>{} : diploid[s],
+                            "", r);
             w.write(r);
         }
         w.finish();
@@ -160,11 +163,12 @@ TEST(SnpResult, GenotypeOfAnIndividual)
         d.sampling_final_phase = r.iterations > 0, d.n_iter = r.iterations;
         snp rec;
         rec.SNP_ID = "SNP_A-1", rec.missing = {r.left_out ? std::vector<int>{0} : std::vector<int>{}};
+        rec.points = {r.left_out ? std::vector<xy>{} : std::vector<xy>{{0.5, 0.5}}};
         params p;
         p.alpha = {0.3}, p.eta = {0.01}, p.mu = {{{{1, 0.1}, {0.7, 0.7}, {0.1, 1}}}}, p.sigma = {0.05};
         p.varfrac = {0.25}, p.r = {{0.01, 0.9, 0.02}}, p.info1 = {1}, p.info2 = {1};
         snp_result out;
-        make_snp_result(d, d, rec, p, {r.left_out ? std::vector<values4>{} : std::vector<values4>{r.v}}, "", out);
+        make_snp_result(d, d, rec, p, {r.left_out ? std::vector<values4>{} : std::vector<values4>{r.v}}, {}, "", out);
         ASSERT_EQ(out.calls.size(), 1u);
         ASSERT_EQ(out.vcf.samples.size(), 1u);
         const vcf_sample& g = out.vcf.samples[0];
@@ -182,6 +186,33 @@ TEST(SnpResult, GenotypeOfAnIndividual)
     EXPECT_DOUBLE_EQ(alt_allele_frequency({0.7, 0.4}, {5, 3}), (5 * 0.3 + 3 * 0.6) / 8);
     EXPECT_DOUBLE_EQ(alt_allele_frequency({0.25}, {1}), 0.75);   // one haploid male
     EXPECT_TRUE(std::isnan(alt_allele_frequency({0.5, 0.5}, {0, 0})));
+}
+
+// The QC tables of X mode: a male's call counts one allele copy and stays out of the females'
+// Hardy-Weinberg counts, but the sex check counts his call were he diploid (heterozygous on SNP
+// 0); an |x + y| beyond 1000 leaves an individual without a mean.
+TEST(ResultFiles, QcTablesOfXMode)
+{
+    support::scratch s;
+    test_run run(s.file("out"), {3}, 2);   // male, female, female; every call class 0
+    run.stored_calls[0][0][2] = {0, 0, 10, 0};
+    run.diploid.assign(2, {{{1, 0, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}}});
+    run.diploid[0][0][0] = {0.05, 0.95, 0, 0};
+    run.snps[1].points[0][2] = {5000, 0.1};
+    {
+        result_set set(run.d.output_prefix, result_file_names(run.d));
+        run.write(set);
+        set.commit();
+    }
+    EXPECT_EQ(support::lines_of(support::read_file(s.file("out_snps.tsv")))[1],
+              ".\t1000\trs0\tSNP_A-100\tA\tG\t0\t3\t0\t0.6\t0.4\t1\t0\t1\t0\t0.5\t0.333333\t12.5\t-1\t0");
+    EXPECT_EQ(support::lines_of(support::read_file(s.file("out_samples.tsv"))),
+              (std::vector<std::string>{
+                  "#IID\tCOHORT\tMISSING_CT\tOBS_CT\tF_MISS\tO(HOM)\tHET_CT\tE(HOM)\tF\tHET_RATE\tXY_CT\tXY_SUM\tMEAN_XY"
+                  "\tPEDSEX\tSNPSEX\tSTATUS",
+                  "c0_s0\t0\t0\t2\t0\t1\t1\t1.520000\t-1.08333\t0.5\t2\t2.200000\t1.1\t1\t2\tPROBLEM",
+                  "c0_s1\t0\t0\t2\t0\t2\t0\t1.520000\t1\t0\t2\t2.200000\t1.1\t2\t1\tPROBLEM",
+                  "c0_s2\t0\t0\t2\t0\t2\t0\t1.520000\t1\t0\t2\tNA\tNA\t2\t1\tPROBLEM"}));
 }
 
 // A fit whose log posterior or parameters are not finite numbers gives no calls: every individual
@@ -231,10 +262,11 @@ TEST(ResultFiles, FailuresNameTheFileAndKeepTheEarlierSet)
         for (std::string& name : n) name = fs::path(name).filename();
         return std::set<std::string>(n.begin(), n.end());
     };
-    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_1_mcmc", "out_params", "out_information", "out_0.sample", "out_1.sample"}));
+    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_1_mcmc", "out_params", "out_information", "out_snps.tsv",
+                                              "out_samples.tsv", "out_0.sample", "out_1.sample"}));
     d.model_test = 1, d.write_vcf = true, d.print_params = true, d.single = 2;
-    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_params", "out_information", "out_tests", "out_0.sample",
-                                              "out.vcf.gz", "out.vcf.gz.csi", "params"}));
+    EXPECT_EQ(names(), (std::set<std::string>{"out_0_mcmc", "out_params", "out_information", "out_tests", "out_snps.tsv",
+                                              "out_samples.tsv", "out_0.sample", "out.vcf.gz", "out.vcf.gz.csi", "params"}));
     d.model_test = 0, d.write_vcf = false, d.print_params = false, d.single = 0;
     // Whatever fails, the earlier set stays as it was and nothing else is left.
     const std::set<std::string> earlier = {"out_0_mcmc", "out_params", "out.vcf.gz"};

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cluster plots of a short run on part of the bundled example: valid PNG files are written, and
 # every plotted point carries its call's colour, in the plotted data (against calls derived
-# here from the call files) and in the image (pixels read back at the points' positions).
+# here from the call files) and in the image (pixels read back at the points' positions); the
+# summary page of the QC tables names what it counted.
 set -euo pipefail
 fail() { echo "plot_test: $*" >&2; exit 1; }
 : "${TARVIX_BINARY:?}" "${TARVIX_SOURCE_DIR:?}" "${TARVIX_WORK_DIR:?}"
@@ -24,9 +25,11 @@ zcat cohort1.txt.gz > cohort1.txt
 "$TARVIX_BINARY" -nrs -gz -i cohort0.txt.gz cohort1.txt.gz -snps 2 5 -ns 1 -nmax 20 -b 20 -n 60 \
     -o run > run.log || fail "tarvix++ failed (see run.log)"
 
-# gzip and plain input; the two worst SNPs and SNP000003 (with the missing individual).
-"$plot" --prefix run -i cohort0.txt.gz cohort1.txt --snps-range 2 5 --worst 2 --snp SNP000003 \
+# gzip and plain input; the two worst SNPs and SNP000003 (with the missing individual), and the
+# summary page above the two worst.
+"$plot" --prefix run -i cohort0.txt.gz cohort1.txt --snps-range 2 5 --worst 2 --snp SNP000003 --summary \
     --out plots --data data.tsv > plot.log || fail "tarvix-plot failed"
+grep -qx "wrote plots/summary.png: run: 600 individuals, 4 SNPs" plot.log || fail "summary: $(tail -n 1 plot.log)"
 # bzip2 and gzip input, chosen by rs: the same points at the same places.
 "$plot" --prefix run -i cohort0.txt.bz2 cohort1.txt.gz --snps-range 2 5 --snp rs10003 \
     --out plots2 --data data2.tsv > /dev/null || fail "tarvix-plot failed on bzip2 input"
@@ -37,7 +40,7 @@ cmp -s <(awk -F'\t' '$1 == "SNP000003"' data.tsv) <(tail -n +2 data2.tsv) ||
 pngs=$(tail -n +2 data.tsv | cut -f8 | sort -u)
 (($(wc -w <<< "$pngs") >= 2)) || fail "expected at least 2 SNP plots, found: $pngs"
 grep -qx SNP000003.png <<< "$pngs" || fail "SNP000003 was not plotted"
-for f in $pngs overview.png; do
+for f in $pngs overview.png summary.png; do
     [[ -f plots/$f ]] || fail "plots/$f missing"
     [[ $(head -c 8 "plots/$f" | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a ]] ||
         fail "plots/$f is not a PNG file"
@@ -185,4 +188,10 @@ expect_error "range not given" "cohort1.txt:3: SNP SNP000002 here but SNP000003 
     --prefix run -i cohort0.txt cohort1.txt --snp SNP000003
 expect_error "too few files" "run_params: the results hold 2 cohorts but 3 intensity files" \
     --prefix run -i cohort0.txt cohort1.txt cohort1.txt --snps-range 2 5 --snp SNP000003
+rm bad_samples.tsv
+head -n 3 run_snps.tsv > bad_snps.tsv
+expect_error "no sample table" "bad_samples.tsv: cannot open" --prefix bad -i cohort0.txt cohort1.txt --snps-range 2 5 --summary
+cp run_samples.tsv bad_samples.tsv
+expect_error "short SNP table" "bad_snps.tsv: holds 2 SNPs but bad_params holds 4" \
+    --prefix bad -i cohort0.txt cohort1.txt --snps-range 2 5 --summary
 echo "plot_test: ok"

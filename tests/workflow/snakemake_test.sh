@@ -39,10 +39,16 @@ EOF
   shift 6
   flow() { snakemake -s "$src/workflow/Snakefile" --configfile "$dir/config.yaml" -d "$dir" --cores 2 "$@"; }
   flow >"$dir/snakemake.log" 2>&1 || { cat "$dir/snakemake.log" >&2; fail "$name: the workflow failed"; }
-  "$TARVIX_BINARY" "$@" -seed 0.3 -snp_seeds "${small[@]}" -o "$dir/single/run" >/dev/null
+  # The single run over all SNPs that the merged VCF names as its command, from a folder of its
+  # own (INPUT_OPTIONS in the workflow's order).
+  mkdir -p "$dir/single/merged"
+  (cd "$dir/single" && "$TARVIX_BINARY" "$@" -seed 0.3 -snp_seeds "${small[@]}" -o merged/run >/dev/null)
+  [ "$(bcftools view -h "$dir/merged/run.vcf.gz" | grep '^##tarvix++Command=')" = \
+    "##tarvix++Command=tarvix++ $* -seed 0.3 -snp_seeds ${small[*]} -o merged/run" ] ||
+    fail "$name: the merged VCF names another command: $(bcftools view -h "$dir/merged/run.vcf.gz" | grep Command)"
 
   # The files of one run over all SNPs, byte for byte, listed in the manifest.
-  expected=$(cd "$dir/single" && ls)
+  expected=$(cd "$dir/single/merged" && ls)
   [ "$(cd "$dir/merged" && ls)" = "$expected" ] ||
     fail "$name: merged files $(cd "$dir/merged" && ls | xargs) differ from a single run's: $(echo $expected)"
   [ "$(xargs -n1 basename <"$dir/chunked/merged.txt" | sort)" = "$(echo "$expected" | sort)" ] ||
@@ -50,7 +56,7 @@ EOF
   [ "$(ls "$dir/chunked/chunks" | sort -n | xargs)" = "$chunks" ] ||
     fail "$name: expected chunks $chunks, found $(ls "$dir/chunked/chunks" | xargs)"
   for file in $expected; do
-    cmp -s "$dir/merged/$file" "$dir/single/$file" || fail "$name: $file differs from a single run's"
+    cmp -s "$dir/merged/$file" "$dir/single/merged/$file" || fail "$name: $file differs from a single run's"
   done
   [ "$(bcftools index -n "$dir/merged/run.vcf.gz")" = 12 ] || fail "$name: the merged VCF's index does not count 12 records"
 
@@ -65,7 +71,7 @@ EOF
 }
 
 check text "$src/examples/cohort0.txt.gz, $src/examples/cohort1.txt.gz" -gz "$src/examples/snpinfo.txt" 5 "0 1 2" \
-  -gz -i "$src/examples/cohort0.txt.gz" "$src/examples/cohort1.txt.gz" -f "$src/examples/snpinfo.txt"
+  -i "$src/examples/cohort0.txt.gz" "$src/examples/cohort1.txt.gz" -gz -f "$src/examples/snpinfo.txt"
 check bcf "$work/c0.bcf, $work/c1.bcf" "" "" 3 "0 1 2 3 4" -i "$work/c0.bcf" "$work/c1.bcf"
 
 # The regions cut after every third record of a contig; the chunks analysed every SNP once.
