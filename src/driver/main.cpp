@@ -33,38 +33,29 @@ bool detailed_console(const settings& cfg)
     return cfg.verbose || (cfg.threads == 1 && ::isatty(STDOUT_FILENO));
 }
 
-int run(int argc, char** argv)
+// The settings of the run: the options, then the priors of a priors file (-priors), checked
+// together before any input is read.
+settings read_settings(int argc, char** argv)
 {
-    if (help_requested(argc, argv)) {
-        print_usage(std::cout);
-        return 0;
-    }
-    if (version_requested(argc, argv)) {
-        std::cout << "tarvix++ " << program_version << " (commit " << build_commit << ")" << std::endl;
-        return 0;
-    }
     settings cfg;
-    print_banner();
     cfg.seed = choose_seed(argc, argv);
-
-    // Every option is taken before the input is read: a meaningless setting or an unwritable
-    // output prefix then stops the run before any input is read.
     parse_command_line(cfg, argc, argv);
     if (!cfg.priors_file.empty()) input::read_priors(cfg.priors_file, cfg);
     check_settings(cfg);
-    std::cout.precision(10);
-    result_set results(cfg.output_prefix, result_file_names(cfg));
-    if (cfg.learns_priors()) {
-        const std::string priors = learn_priors(cfg);
-        check_settings(cfg);
-        results.write(results.index_of(cfg.output_prefix + priors_file_suffix), priors);
-        if (cfg.learn_only) {
-            results.commit();
-            std::cout << "finished" << std::endl;
-            return 0;
-        }
-    }
+    return cfg;
+}
 
+// Learns the priors from the run's own SNPs (-learn) into `cfg` and keeps them as PREFIX_priors.
+void learn_and_keep_priors(settings& cfg, result_set& results)
+{
+    const std::string priors = learn_priors(cfg);
+    check_settings(cfg);
+    results.write(results.index_of(cfg.output_prefix + priors_file_suffix), priors);
+}
+
+// Reads, analyses and writes every SNP of the range.
+void call_snps(const settings& cfg, result_set& results)
+{
     input::snp_reader reader(cfg);
     check_scale(cfg, reader);
     result_writer writer(cfg, reader.cohorts(), results);
@@ -75,6 +66,26 @@ int run(int argc, char** argv)
     analyse_snps(cfg, reader, writer, detailed ? &std::cout : nullptr, progress.get());
     std::cout << std::endl;
     writer.finish();
+}
+
+int run(int argc, char** argv)
+{
+    if (help_requested(argc, argv)) {
+        print_usage(std::cout);
+        return 0;
+    }
+    if (version_requested(argc, argv)) {
+        std::cout << "tarvix++ " << program_version << " (commit " << build_commit << ")" << std::endl;
+        return 0;
+    }
+    print_banner();
+    // Every option is taken before the input is read: a meaningless setting or an unwritable
+    // output prefix then stops the run before any input is read.
+    settings cfg = read_settings(argc, argv);
+    std::cout.precision(10);
+    result_set results(cfg.output_prefix, result_file_names(cfg));
+    if (cfg.learns_priors()) learn_and_keep_priors(cfg, results);
+    if (!cfg.learn_only) call_snps(cfg, results);
     results.commit();
     std::cout << "finished" << std::endl;
     return 0;
