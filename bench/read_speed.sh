@@ -12,12 +12,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 tarvix=${1:-$root/build/tarvix++}
 sim=${2:-$root/build/tarvix_simulate}
 reps=${3:-3}
-for exe in "$tarvix" "$sim"; do
-    [[ -x $exe ]] || { echo "read_speed.sh: not an executable: $exe" >&2; exit 2; }
-done
-command -v bcftools > /dev/null || { echo "read_speed.sh: bcftools is needed" >&2; exit 2; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarvix_read.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$root/bench/common.sh"
+bench_setup read_speed.sh "$tarvix" "$sim"
 
 echo "simulating 2 cohorts x 2000 individuals x 2000 SNPs"
 "$sim" --cohorts 2 --individuals 2000 --snps 2000 --seed 21 --out "$work/sim" > /dev/null
@@ -28,12 +24,7 @@ done
 ls -l "$work"/c?.txt.gz "$work"/c?.bcf | awk '{ printf "  %-12s %6.1f MB\n", $NF, $5 / 1e6 }' | sed "s#$work/##"
 
 short=(-nrs -ns 1 -nmax 1 -b 1 -n 1)
-seconds() {  # wall seconds of one run
-    local start
-    start=$(date +%s.%N)
-    "$tarvix" "${short[@]}" "$@" -o "$work/out" > /dev/null 2>&1
-    awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.2f", b - a}'
-}
+seconds() { wall_seconds "$tarvix" "${short[@]}" "$@" -o "$work/out"; }
 echo
 echo "wall seconds for 2000 SNPs (schedule -ns 1 -nmax 1 -b 1 -n 1)"
 for ((r = 1; r <= reps; ++r)); do

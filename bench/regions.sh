@@ -17,12 +17,8 @@ sim=${2:-$root/build/tarvix_simulate}
 reps=${3:-3}
 individuals=${4:-250}
 snps=100000
-for exe in "$tarvix" "$sim"; do
-    [[ -x $exe ]] || { echo "regions.sh: not an executable: $exe" >&2; exit 2; }
-done
-command -v bcftools > /dev/null || { echo "regions.sh: bcftools is needed" >&2; exit 2; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarvix_regions.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$root/bench/common.sh"
+bench_setup regions.sh "$tarvix" "$sim"
 
 echo "simulating 2 cohorts x $individuals individuals x $snps SNPs, written as indexed BCF"
 "$sim" --cohorts 2 --individuals "$individuals" --snps "$snps" --seed 21 --out "$work/sim" > /dev/null
@@ -38,11 +34,9 @@ echo "$(bcftools index -n "$work/c0.bcf" 2> /dev/null) records each"
 
 short=(-seed 0.5 -snp_seeds -ns 1 -nmax 1 -b 1 -n 1 -i "$work/c0.bcf" "$work/c1.bcf")
 seconds() {  # seconds NAME OPTIONS...: wall seconds of one run writing to NAME
-    local name=$1 start
+    local name=$1
     shift
-    start=$(date +%s.%N)
-    "$tarvix" "${short[@]}" "$@" -o "$work/$name" > /dev/null 2>&1
-    awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.2f", b - a}'
+    wall_seconds "$tarvix" "${short[@]}" "$@" -o "$work/$name"
 }
 echo
 echo "wall seconds for the last 10 records (schedule -ns 1 -nmax 1 -b 1 -n 1)"
