@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <unordered_map>
@@ -192,7 +193,9 @@ std::string vcf_cohort::snp_place() const
 {
     std::string place = where();
     const bcf1_t* r = state_->rec;
-    if (record_ > 0 && r->rid >= 0 && r->rid < state_->header->n[BCF_DT_CTG])
+    // htslib leaves an unreadable POS (one past 2^63) at its largest value: no place to name.
+    if (record_ > 0 && r->rid >= 0 && r->rid < state_->header->n[BCF_DT_CTG] && r->pos >= -1 &&
+        r->pos < INT64_MAX)
         place += " (" + std::string(bcf_seqname(state_->header, r)) + ":" + std::to_string(r->pos + 1) + ")";
     return place;
 }

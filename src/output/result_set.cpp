@@ -164,7 +164,10 @@ void result_set::commit()
         const int fd = f.fd;
         if (fd < 0) continue;   // handed to another writer, which closed it
         f.fd = -1;
-        if ((::fsync(fd) != 0 && errno != EINVAL) | (::close(fd) != 0)) fail(f, "cannot write");
+        // Closed whether or not the flush failed, so that no descriptor leaks.
+        const bool flushed = ::fsync(fd) == 0 || errno == EINVAL;
+        const bool closed = ::close(fd) == 0;
+        if (!flushed || !closed) fail(f, "cannot write");
     }
     for (const file& f : files_) {
         if (f.discarded) continue;

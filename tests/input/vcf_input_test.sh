@@ -103,6 +103,7 @@ bad '' "plain0.vcf: the selected range starts at SNP 9 but the file holds 6 reco
 BOTH=1 bad '13s/^X\t[0-9]*/X\t7/' "record 4 (X:7): position 7 is below the position 2752005 of the record before it; -vcf needs ascending positions; sort the files first (bcftools sort, then bcftools index)"
 BOTH=1 bad '12s/^X/Y/; 2a ##contig=<ID=Y>' "record 4 (X:2765621): contig X comes back after other contigs; -vcf needs each contig's records together; sort the files first"
 BOTH=1 bad '11s/^X\t[0-9]*/X\t0/' "bad1.vcf: record 2 (X:0): position '0' is not a positive integer, which -vcf needs"
+bad '11s/^X\t[0-9]*/X\t99999999999999999999/' "bad1.vcf: record 2: cannot be read"
 BOTH=1 bad '11s/\tC\tG\t/\tI\tD\t/' "bad1.vcf: record 2 (X:2736531): REF 'I' is not a single VCF allele (bases A, C, G, T, N), which -vcf needs"
 bad '11s/rs10002/rsQ/; 12s/2752005/1/' "is not the SNP of record 3 of plain0.vcf"
 grep -qF "bad1.vcf: record 2: ID rsQ differs from rs10002 in that record of plain0.vcf" bad.err || fail "no ID warning: $(cat bad.err)"
