@@ -193,9 +193,8 @@ std::string vcf_cohort::snp_place() const
 {
     std::string place = where();
     const bcf1_t* r = state_->rec;
-    // htslib leaves an unreadable POS (one past 2^63) at its largest value: no place to name.
-    if (record_ > 0 && r->rid >= 0 && r->rid < state_->header->n[BCF_DT_CTG] && r->pos >= -1 &&
-        r->pos < INT64_MAX)
+    // htslib leaves a POS too large to read (2^63 or more) at its largest value: no place to name.
+    if (record_ > 0 && r->rid >= 0 && r->rid < state_->header->n[BCF_DT_CTG] && r->pos < INT64_MAX)
         place += " (" + std::string(bcf_seqname(state_->header, r)) + ":" + std::to_string(r->pos + 1) + ")";
     return place;
 }
